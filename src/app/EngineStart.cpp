@@ -1,0 +1,27 @@
+#include "app/EngineStart.h"
+
+#include "util/RegistryHelpers.h"
+
+TEngineSettings BuildEngineSettings(const QString& appDir, bool runningAsRoot)
+{
+    TEngineSettings settings;
+    settings.CachePath = appDir + QStringLiteral("cache");
+    settings.Locale = QStringLiteral("zh-CN");
+    settings.RemoteDebuggingPort = 9000;
+    settings.LoggingDisabled = true;
+    settings.IgnoreCertificateErrors = true;
+    // The engine's sandbox cannot start as root; everywhere else it stays on.
+    settings.DisableSandbox = runningAsRoot;
+    return settings;
+}
+
+QStringList BuildPluginPaths(const QString& appDir)
+{
+#ifdef Q_OS_WIN
+    QStringList paths{appDir + QStringLiteral("Win32\\PepperFlash\\pepflashplayer.dll")};
+#else
+    QStringList paths{appDir + QStringLiteral("PepperFlash/libpepflashplayer.so")};
+#endif
+    paths += GetMozillaPluginPaths();
+    return paths;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+#include "platform/InstanceLock.h"
+
+// Process-wide values shared by the start-up, the main window and the tasks.
+
+// The program folder with a trailing separator. Set at start from the
+// executable's location; the main window sets it again when it is created.
+extern QString gAppDir;
+
+// Held from the single-instance check until the main window is destroyed.
+extern TInstanceLock gInstanceMutex;
+
+// User options in memory, read from config.ini when the main window is created.
+extern bool gAutoStart;
+extern bool gSoundHint;
+extern bool gPopupHint;
+
+// The client's own version, shown in the caption and compared with the
+// version the service publishes.
+inline constexpr const char* ClientVersion = "1.0.0.2";
+
+// Caption of the main window and of the shell's message boxes.
+QString AppTitle();
+
+// Name of the single-instance lock and of the autostart entry.
+inline constexpr const char* InstanceName = "BrowserVelmarHouse";
+
+// Host (or host:port) of the ERP service, fixed at build time.
+QString ServiceHost();
+
+// "http://" + the service host + path; path starts with "/".
+QString ServiceUrl(const QString& path);
+
+// gAppDir + name.
+QString AppFile(const QString& name);

@@ -1,0 +1,53 @@
+// Process entry: the start-up in its fixed order.
+
+#include "app/EngineStart.h"
+#include "app/Global.h"
+#include "app/SingleInstance.h"
+#include "engine/qt/QtBrowserEngine.h"
+#include "platform/Platform.h"
+#include "platform/ShellMessage.h"
+#include "shell/AppMessageBox.h"
+#include "shell/Main.h"
+#include "shell/ShellMessages.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    // 1. Process-wide values and the engine's start options.
+    gAppDir = Platform::ExecutableFolder();
+    const TEngineSettings settings = BuildEngineSettings(gAppDir, Platform::IsRunningAsRoot());
+    TQtBrowserEngine::PrepareProcess(settings);
+
+    // 2. Engine start.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false); // the window hides to the tray; only an exit ends the loop
+    if (const QString error = TQtBrowserEngine::CheckAvailable(); !error.isEmpty()) {
+        ShowMessageBox(AppTitle(), error, MB_OK | 0x10);
+        return 1;
+    }
+
+    // 3. Plug-ins, built in every browser process.
+    const QStringList plugins = BuildPluginPaths(gAppDir);
+
+    // 4. One instance per session. This comes before the engine's profile is
+    // opened, so a second start never touches the running instance's cache.
+    const TInstanceRole role =
+        CheckSingleInstance(gInstanceMutex, QLatin1String(InstanceName), AppFile(QStringLiteral("config.ini")),
+                            [](qint64 handle) { ShellMessage::Post(handle, WM_SHELL_ACTIVATE); });
+    if (role == TInstanceRole::HandedOver)
+        return 0;
+
+    // 5. The user interface, with the engine's profile behind every view.
+    TQtBrowserEngine engine(settings);
+    engine.RegisterPluginPaths(plugins);
+    int exitCode = 0;
+    {
+        TFormMain formMain(engine);
+        formMain.show();
+        exitCode = app.exec();
+    }
+    // 6. The window is gone (and with it the lock); the engine shuts down last.
+    return exitCode;
+}

@@ -1,0 +1,68 @@
+#include "config/ConfigFile.h"
+
+namespace {
+const QString kSystem = QStringLiteral("SYSTEM");
+const QString kWin = QStringLiteral("WIN");
+
+QString FlagText(bool on)
+{
+    return on ? QStringLiteral("1") : QStringLiteral("0");
+}
+} // namespace
+
+TConfigFile::TConfigFile(const QString& path)
+    : FIni(path)
+{
+}
+
+qint64 TConfigFile::ReadHandle() const
+{
+    return FIni.ReadInteger(kSystem, QStringLiteral("HANDLE"), 0);
+}
+
+void TConfigFile::WriteHandle(qint64 handle) const
+{
+    // Native window ids fit in 32 bits; write them as the integer they are.
+    FIni.WriteString(kSystem, QStringLiteral("HANDLE"), QString::number(handle));
+}
+
+bool TConfigFile::ReadFlag(const QString& section, const QString& key) const
+{
+    return FIni.ReadString(section, key, QStringLiteral("1")) == QLatin1String("1");
+}
+
+TUserOptions TConfigFile::ReadOptions() const
+{
+    TUserOptions options;
+    options.AutoStart = ReadFlag(kSystem, QStringLiteral("AUTOSTART"));
+    options.SoundHint = ReadFlag(kSystem, QStringLiteral("SOUNDHINT"));
+    options.PopupHint = ReadFlag(kSystem, QStringLiteral("POPUPHINT"));
+    return options;
+}
+
+void TConfigFile::WriteOptions(const TUserOptions& options) const
+{
+    FIni.WriteString(kSystem, QStringLiteral("AUTOSTART"), FlagText(options.AutoStart));
+    FIni.WriteString(kSystem, QStringLiteral("SOUNDHINT"), FlagText(options.SoundHint));
+    FIni.WriteString(kSystem, QStringLiteral("POPUPHINT"), FlagText(options.PopupHint));
+}
+
+TWindowPlacement TConfigFile::ReadPlacement(const QSize& workArea) const
+{
+    TWindowPlacement placement;
+    placement.Left = FIni.ReadInteger(kWin, QStringLiteral("LEFT"), 0);
+    placement.Top = FIni.ReadInteger(kWin, QStringLiteral("TOP"), 0);
+    placement.Right = FIni.ReadInteger(kWin, QStringLiteral("RIGHT"), workArea.width());
+    placement.Bottom = FIni.ReadInteger(kWin, QStringLiteral("BOTTOM"), workArea.height());
+    placement.State = FIni.ReadInteger(kWin, QStringLiteral("STATE"), 2);
+    return placement;
+}
+
+void TConfigFile::WritePlacement(const TWindowPlacement& placement) const
+{
+    FIni.WriteInteger(kWin, QStringLiteral("LEFT"), placement.Left);
+    FIni.WriteInteger(kWin, QStringLiteral("TOP"), placement.Top);
+    FIni.WriteInteger(kWin, QStringLiteral("RIGHT"), placement.Right);
+    FIni.WriteInteger(kWin, QStringLiteral("BOTTOM"), placement.Bottom);
+    FIni.WriteInteger(kWin, QStringLiteral("STATE"), placement.State);
+}

@@ -1,0 +1,60 @@
+#include "config/IniFile.h"
+
+#include "config/IniText.h"
+#include "util/AppError.h"
+#include "util/SystemText.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+
+// Whole file, or nullopt when it exists but cannot be read.
+std::optional<QByteArray> ReadAll(const QString& path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return QByteArray();
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll();
+}
+
+} // namespace
+
+TIniFile::TIniFile(QString path)
+    : FPath(std::move(path))
+{
+}
+
+QString TIniFile::ReadString(const QString& section, const QString& key, const QString& defaultValue) const
+{
+    const auto text = ReadAll(FPath);
+    if (!text)
+        return defaultValue;
+    const auto value = IniText::FindValue(*text, ToSystemText(section), ToSystemText(key));
+    return value ? FromSystemText(*value) : defaultValue;
+}
+
+int TIniFile::ReadInteger(const QString& section, const QString& key, int defaultValue) const
+{
+    return IniText::ParseInteger(ReadString(section, key, QString()), defaultValue);
+}
+
+void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) const
+{
+    const auto fail = [this] { return EAppError(QStringLiteral("Unable to write to %1").arg(FPath)); };
+    // A file we cannot read must not be replaced by one that lost its content.
+    const auto text = ReadAll(FPath);
+    if (!text)
+        throw fail();
+    const QByteArray updated = IniText::SetValue(*text, ToSystemText(section), ToSystemText(key), ToSystemText(value));
+    QSaveFile file(FPath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(updated) != updated.size() || !file.commit())
+        throw fail();
+}
+
+void TIniFile::WriteInteger(const QString& section, const QString& key, int value) const
+{
+    WriteString(section, key, QString::number(value));
+}

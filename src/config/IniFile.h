@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+// The four profile-file operations on one file. Each opens and closes the
+// file itself; nothing is cached between calls.
+class TIniFile
+{
+public:
+    explicit TIniFile(QString path);
+
+    const QString& FileName() const { return FPath; }
+
+    // Never fails: a missing file, section or key gives the default.
+    QString ReadString(const QString& section, const QString& key, const QString& defaultValue) const;
+    int ReadInteger(const QString& section, const QString& key, int defaultValue) const;
+
+    // Raise EAppError("Unable to write to <path>") when the file cannot be
+    // written. The file is replaced atomically: it is never left truncated.
+    void WriteString(const QString& section, const QString& key, const QString& value) const;
+    void WriteInteger(const QString& section, const QString& key, int value) const;
+
+private:
+    QString FPath;
+};

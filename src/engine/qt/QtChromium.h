@@ -1,0 +1,45 @@
+#pragma once
+
+#include "engine/Chromium.h"
+
+#include <QPointer>
+
+class QWebEngineProfile;
+class QWebEnginePage;
+class QWebEngineView;
+
+// A browser view over a Qt WebEngine page and view.
+class TQtChromium : public TChromium
+{
+public:
+    TQtChromium(QWebEngineProfile* profile, QWidget* parent);
+    ~TQtChromium() override;
+
+    void Load(const QString& url) override;
+    void StopLoad() override;
+    void Reload() override;
+    bool IsPopup() const override { return FIsPopup; }
+    QString Url() const override;
+    QString Title() const override;
+    bool IsLoading() const override;
+
+    QWebEnginePage* Page() const;
+    QWebEngineView* View() const;
+
+    // The view that shows page, or nullptr.
+    static TQtChromium* FromPage(QWebEnginePage* page);
+
+    // Raises the events; called by the page and view of this control.
+    TChromium* RaiseBeforePopup(const TPopupRequest& request);
+    void RaiseContextMenu(QWidget* menuParent, const QPoint& globalPos);
+    bool RaiseJsDialog(const TJsDialogRequest& request, TJsDialogReply& reply);
+    void RaiseBeforeResourceLoad(const QUrl& url, TRequestHeaders& headers);
+
+private:
+    void DisconnectEvents();
+
+    QPointer<QWebEnginePage> FPage;
+    QPointer<QWebEngineView> FView;
+    bool FIsPopup = false;
+    bool FIsLoading = false;
+};

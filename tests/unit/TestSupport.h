@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <optional>
+
+// A scratch folder, removed with the object; Path() ends with a separator.
+class TScratchDir
+{
+public:
+    TScratchDir();
+    QString Path() const { return FDir.path() + QLatin1Char('/'); }
+    QString File(const QString& name) const { return Path() + name; }
+
+private:
+    QTemporaryDir FDir;
+};
+
+// Sets an environment variable for the life of the object.
+class TEnvGuard
+{
+public:
+    TEnvGuard(const char* name, const QByteArray& value);
+    ~TEnvGuard();
+
+private:
+    const char* FName;
+    std::optional<QByteArray> FOld;
+};
+
+void WriteBytes(const QString& path, const QByteArray& bytes);
+QByteArray ReadBytes(const QString& path);
+
+// Runs the event loop until done() is true or timeoutMs passed; gives done().
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
