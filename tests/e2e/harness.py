@@ -1,0 +1,247 @@
+"""Runs the real client under its own Xvfb display, with a window manager, a
+notification area and the demo service, and cleans all of it up again.
+
+Every wait is bounded; every process started here is killed at the end.
+"""
+
+import json
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+import urllib.request
+
+CLIENT = os.environ.get("VELMAR_CLIENT", "")
+SOURCE_DIR = os.environ.get("VELMAR_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
+SERVICE_HOST = os.environ.get("VELMAR_SERVICE_HOST", "127.0.0.1:8765")
+ARTIFACTS = os.environ.get("VELMAR_ARTIFACTS", os.path.join(tempfile.gettempdir(), "velmar-artifacts"))
+DEMO_SERVICE = os.path.join(SOURCE_DIR, "tools", "demo_service", "demo_service.py")
+DEVTOOLS = "http://127.0.0.1:9000"
+
+
+def wait_for(predicate, timeout, step=0.1, what="condition"):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise AssertionError("timed out after %.1f s waiting for %s" % (timeout, what))
+        time.sleep(step)
+
+
+def http_get(url, timeout=2.0):
+    with urllib.request.urlopen(url, timeout=timeout) as reply:
+        return reply.status, reply.read()
+
+
+def try_json(url):
+    try:
+        return json.loads(http_get(url)[1])
+    except Exception:
+        return None
+
+
+def read_ini(path):
+    """{section: {key: value}} with upper-case names, first match wins."""
+    result, section = {}, None
+    try:
+        text = open(path, "rb").read().decode("utf-8", "replace")
+    except OSError:
+        return result
+    for line in text.replace("\r\n", "\n").replace("\r", "\n").split("\n"):
+        stripped = line.strip()
+        if stripped.startswith("["):
+            section = result.setdefault(stripped[1:stripped.find("]")].strip().upper(), {})
+        elif section is not None and "=" in line:
+            key, value = line.split("=", 1)
+            section.setdefault(key.strip().upper(), value.strip())
+    return result
+
+
+class Desktop:
+    """Xvfb + openbox + trayer on a display of its own."""
+
+    def __init__(self, workdir):
+        self.procs = []
+        read_fd, write_fd = os.pipe()
+        xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        self.procs.append(xvfb)
+        number = b""
+        deadline = time.monotonic() + 15
+        while not number.endswith(b"\n") and time.monotonic() < deadline:
+            chunk = os.read(read_fd, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read_fd)
+        if not number.strip():
+            raise RuntimeError("Xvfb did not start")
+        self.display = ":" + number.decode().strip()
+        env = dict(os.environ, DISPLAY=self.display)
+        self.procs.append(subprocess.Popen(["openbox"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        wait_for(lambda: "window id" in self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]).stdout, 15,
+                 what="the window manager")
+        for _ in range(3):
+            trayer = subprocess.Popen(
+                ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "pixel", "--width", "120",
+                 "--height", "24", "--SetDockType", "true", "--transparent", "false"],
+                env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.procs.append(trayer)
+            try:
+                wait_for(lambda: trayer.poll() is not None
+                         or self.run(["xdotool", "search", "--class", "trayer"]).returncode == 0,
+                         15, what="the notification area")
+            except AssertionError:
+                continue
+            if trayer.poll() is None:
+                return
+        raise RuntimeError("the notification area did not start")
+
+    def run(self, args, timeout=10):
+        return subprocess.run(args, env=dict(os.environ, DISPLAY=self.display), capture_output=True,
+                              text=True, timeout=timeout)
+
+    def xdotool(self, *args):
+        return self.run(["xdotool"] + [str(a) for a in args])
+
+    def map_state(self, window):
+        out = self.run(["xwininfo", "-id", str(window)]).stdout
+        for line in out.splitlines():
+            if "Map State:" in line:
+                return line.split(":", 1)[1].strip()
+        return None
+
+    def screenshot(self, name):
+        os.makedirs(ARTIFACTS, exist_ok=True)
+        path = os.path.join(ARTIFACTS, name)
+        self.run(["import", "-window", "root", path], timeout=20)
+        return path
+
+    def close(self):
+        for proc in reversed(self.procs):
+            if proc.poll() is None:
+                proc.kill()
+            proc.wait(timeout=10)
+
+
+class Service:
+    """The demo service on the build's service host, with its request log."""
+
+    def __init__(self, workdir):
+        host, _, port = SERVICE_HOST.partition(":")
+        self.base = "http://" + SERVICE_HOST
+        self.ready = os.path.join(workdir, "service.ready")
+        self.errors = os.path.join(workdir, "service.err")
+        with open(self.errors, "w") as errors:
+            self.proc = subprocess.Popen(
+                ["python3", DEMO_SERVICE, "--host", host, "--port", port or "80", "--ready-file", self.ready,
+                 "--log", os.path.join(workdir, "service.log")],
+                stdout=subprocess.DEVNULL, stderr=errors)
+        wait_for(lambda: os.path.exists(self.ready) or self.proc.poll() is not None, 15, what="the demo service")
+        if self.proc.poll() is not None:
+            with open(self.errors) as errors:
+                raise RuntimeError("demo service failed: " + errors.read())
+
+    def log(self, since=0):
+        return json.loads(http_get(self.base + "/__log?since=%d" % since)[1])
+
+    def control(self, path, payload):
+        request = urllib.request.Request(self.base + path, data=json.dumps(payload).encode(), method="POST",
+                                         headers={"Content-Type": "application/json"})
+        with urllib.request.urlopen(request, timeout=5) as reply:
+            return reply.read()
+
+    def close(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait(timeout=5)
+
+
+class ClientTestCase(unittest.TestCase):
+    """A fresh program folder, runtime folder, home, desktop and service per test."""
+
+    def setUp(self):
+        if not CLIENT or not os.path.exists(CLIENT):
+            self.fail("VELMAR_CLIENT does not name the built client")
+        self.work = tempfile.mkdtemp(prefix="velmar-e2e-")
+        self.addCleanup(shutil.rmtree, self.work, True)
+        self.program = os.path.join(self.work, "program")
+        self.runtime = os.path.join(self.work, "runtime")
+        self.home = os.path.join(self.work, "home")
+        for folder in (self.program, self.runtime, self.home):
+            os.makedirs(folder, mode=0o700)
+        self.executable = os.path.join(self.program, "VelmarERP")
+        shutil.copy2(CLIENT, self.executable)
+        self.clients = []
+        self.desktop = Desktop(self.work)
+        self.addCleanup(self.desktop.close)
+        self.service = Service(self.work)
+        self.addCleanup(self.service.close)
+        self.addCleanup(self.kill_clients)
+
+    @property
+    def config_path(self):
+        return os.path.join(self.program, "config.ini")
+
+    def client_env(self, **extra):
+        env = dict(os.environ, DISPLAY=self.desktop.display, XDG_RUNTIME_DIR=self.runtime, HOME=self.home,
+                   XDG_CONFIG_HOME=os.path.join(self.home, ".config"))
+        env.pop("QT_QPA_PLATFORM", None)
+        env.update(extra)
+        return env
+
+    def start_client(self, **extra):
+        with open(os.path.join(self.work, "client-%d.log" % len(self.clients)), "w") as log:
+            proc = subprocess.Popen([self.executable], cwd=self.program, env=self.client_env(**extra),
+                                    stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+        self.clients.append(proc)
+        return proc
+
+    def client_pids(self):
+        """Processes running this test's copy of the client (not the engine's helpers)."""
+        pids = []
+        for entry in os.listdir("/proc"):
+            if entry.isdigit():
+                try:
+                    if os.readlink("/proc/%s/exe" % entry) == self.executable:
+                        pids.append(int(entry))
+                except OSError:
+                    pass
+        return pids
+
+    def kill_clients(self):
+        for proc in self.clients:
+            if proc.poll() is None:
+                try:
+                    os.killpg(proc.pid, signal.SIGKILL)
+                except OSError:
+                    pass
+            try:
+                proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                pass
+        for pid in self.client_pids():
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass
+
+    def wait_handle(self, previous=None, timeout=30):
+        def handle():
+            value = read_ini(self.config_path).get("SYSTEM", {}).get("HANDLE")
+            return value if value and value != previous and value.isdigit() and int(value) > 0 else None
+        return int(wait_for(handle, timeout, what="the window handle in config.ini"))
+
+    def wait_devtools(self, timeout=30):
+        return wait_for(lambda: try_json(DEVTOOLS + "/json/version"), timeout, what="the DevTools endpoint")
