@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
+#include <QLoggingCategory>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
 
@@ -15,6 +16,8 @@ void TQtBrowserEngine::PrepareProcess(const TEngineSettings& settings)
 {
     for (const auto& [name, value] : EngineEnvironment(settings, qgetenv("QTWEBENGINE_CHROMIUM_FLAGS")))
         qputenv(name.constData(), value);
+    if (settings.LoggingDisabled)
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
 }
 
 QString TQtBrowserEngine::CheckAvailable()
