@@ -45,7 +45,7 @@ int main(int argc, char* argv[])
     int exitCode = 0;
     {
         TFormMain formMain(engine);
-        formMain.show();
+        formMain.ShowInitialState();
         exitCode = app.exec();
     }
     // 6. The window is gone (and with it the lock); the engine shuts down last.

@@ -1,11 +1,11 @@
 #include "shell/Main.h"
 
 #include "app/Global.h"
-#include "config/ConfigFile.h"
 #include "engine/BrowserEngine.h"
 #include "engine/Chromium.h"
 #include "platform/Platform.h"
 #include "platform/ShellMessage.h"
+#include "shell/AppIcon.h"
 #include "shell/AppMessageBox.h"
 #include "shell/ShellMessages.h"
 #include "util/AppError.h"
@@ -13,7 +13,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QScreen>
+#include <QSessionManager>
 #include <QStackedWidget>
+#include <QSystemTrayIcon>
 #include <QVBoxLayout>
 
 TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
@@ -40,6 +44,8 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
     PageControl1->addWidget(page1);
     PageControl1->setCurrentIndex(1);
 
+    CreateTrayIcon();
+
     // A second start reaches this window by its native handle.
     FMessageFilter = std::make_unique<TShellMessageFilter>([this](qint64 window, int message) {
         if (window == Handle())
@@ -47,12 +53,41 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
     });
     qApp->installNativeEventFilter(FMessageFilter.get());
 
+    // Asked whether the session may end while no exit was requested: the
+    // window hides and the answer is no, as for any other close.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+        if (!FExitRequested && manager.allowsInteraction()) {
+            HideToTray();
+            manager.cancel();
+        }
+    });
+
     FormCreate();
 }
 
 TFormMain::~TFormMain()
 {
     FormDestroy();
+}
+
+void TFormMain::CreateTrayIcon()
+{
+    PopupMenu1 = new QMenu(this);
+    NShowMain = PopupMenu1->addAction(QStringLiteral("显示窗口"), this, &TFormMain::NShowMainClick);
+    PopupMenu1->addSeparator();
+    NRelogin = PopupMenu1->addAction(QStringLiteral("重新登录"));
+    NSetting = PopupMenu1->addAction(QStringLiteral("设置"));
+    NSetting->setVisible(false);
+    NAbout = PopupMenu1->addAction(QStringLiteral("关于"));
+    PopupMenu1->addSeparator();
+    NExit = PopupMenu1->addAction(QStringLiteral("退出"), this, &TFormMain::NExitClick);
+
+    TrayIcon1 = new QSystemTrayIcon(this);
+    TrayIcon1->setContextMenu(PopupMenu1);
+    connect(TrayIcon1, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            NShowMainClick();
+    });
 }
 
 qint64 TFormMain::Handle()
@@ -71,16 +106,71 @@ void TFormMain::FormCreate()
     } catch (const EAppError& error) {
         // Without a writable config.ini a second start cannot find this
         // window, but the program itself still works: say so and go on.
+        FConfigWriteReported = true;
         AppMessageBox(error.Message(), MB_OK);
     }
     const TUserOptions options = config.ReadOptions();
     gAutoStart = options.AutoStart;
     gSoundHint = options.SoundHint;
     gPopupHint = options.PopupHint;
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize workArea = screen ? screen->availableGeometry().size() : QSize(1024, 768);
+    FStartPlacement = config.ReadPlacement(workArea);
 
     setWindowTitle(AppTitle());
-    QApplication::setApplicationDisplayName(QString());
     QApplication::setApplicationName(AppTitle());
+    const QIcon icon = AppIcon();
+    QApplication::setWindowIcon(icon);
+    setWindowIcon(icon);
+    TrayIcon1->setIcon(icon);
+    TrayIcon1->setToolTip(AppTitle());
+    TrayIcon1->show();
+
+    if ((FStartPlacement.State & 0xFF) != 2)
+        ApplyPlacement(FStartPlacement);
+}
+
+void TFormMain::ApplyPlacement(const TWindowPlacement& placement)
+{
+    // The saved values are the outer rectangle; the frame is subtracted
+    // again once it is known (first show).
+    move(placement.Left, placement.Top);
+    resize(qMax(placement.Right - placement.Left, minimumWidth()),
+           qMax(placement.Bottom - placement.Top, minimumHeight()));
+}
+
+void TFormMain::ShowInitialState()
+{
+    switch (FStartPlacement.State) {
+    case 1: showMinimized(); break;
+    case 2: showMaximized(); break;
+    default: show(); break;
+    }
+}
+
+void TFormMain::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (FPlacementFitted || (FStartPlacement.State & 0xFF) == 2)
+        return;
+    FPlacementFitted = true;
+    const QRect frame = frameGeometry();
+    const QSize extra(frame.width() - width(), frame.height() - height());
+    if (!extra.isEmpty())
+        resize(qMax(FStartPlacement.Right - FStartPlacement.Left - extra.width(), minimumWidth()),
+               qMax(FStartPlacement.Bottom - FStartPlacement.Top - extra.height(), minimumHeight()));
+}
+
+TWindowPlacement TFormMain::CurrentPlacement() const
+{
+    const QRect frame = frameGeometry();
+    TWindowPlacement placement;
+    placement.Left = frame.left();
+    placement.Top = frame.top();
+    placement.Right = frame.left() + frame.width();
+    placement.Bottom = frame.top() + frame.height();
+    placement.State = isMinimized() ? 1 : (isMaximized() ? 2 : 0);
+    return placement;
 }
 
 void TFormMain::FormDestroy()
@@ -90,19 +180,62 @@ void TFormMain::FormDestroy()
     gInstanceMutex.Release();
 }
 
+void TFormMain::closeEvent(QCloseEvent* event)
+{
+    FormCloseQuery(event);
+}
+
+void TFormMain::FormCloseQuery(QCloseEvent* event)
+{
+    try {
+        TConfigFile(AppFile(QStringLiteral("config.ini"))).WritePlacement(CurrentPlacement());
+    } catch (const EAppError& error) {
+        // An unwritable config.ini must not trap the user in a program that
+        // can neither hide nor end: report it once, then go on unsaved.
+        if (!FConfigWriteReported) {
+            FConfigWriteReported = true;
+            AppMessageBox(error.Message(), MB_OK);
+        }
+    }
+    switch (DecideClose(*this, [] { return AppMessageBox(QStringLiteral("确定要退出吗？"), 0x24) == IDYES; })) {
+    case TCloseDecision::Hide:
+        event->ignore();
+        HideToTray();
+        break;
+    case TCloseDecision::Refuse:
+        event->ignore();
+        break;
+    case TCloseDecision::Close:
+        event->accept();
+        QCoreApplication::quit();
+        break;
+    }
+}
+
+void TFormMain::HideToTray()
+{
+    // Without a notification area a hidden window could never come back:
+    // minimise instead, so the taskbar still leads to it.
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        hide();
+    else
+        showMinimized();
+}
+
 void TFormMain::NShowMainClick()
 {
+    const bool minimized = isMinimized();
     show();
     raise();
     activateWindow();
-    if (isMinimized())
+    if (minimized)
         showMaximized();
 }
 
-void TFormMain::closeEvent(QCloseEvent* event)
+void TFormMain::NExitClick()
 {
-    event->accept();
-    QCoreApplication::quit();
+    FExitRequested = true;
+    close();
 }
 
 bool TFormMain::event(QEvent* event)

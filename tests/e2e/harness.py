@@ -245,3 +245,21 @@ class ClientTestCase(unittest.TestCase):
 
     def wait_devtools(self, timeout=30):
         return wait_for(lambda: try_json(DEVTOOLS + "/json/version"), timeout, what="the DevTools endpoint")
+
+
+def tray_icon_center(desktop):
+    """Screen position of the first icon in the notification area, or None."""
+    for panel in desktop.xdotool("search", "--name", "^panel$").stdout.split():
+        tree = desktop.run(["xwininfo", "-id", panel, "-children"]).stdout
+        for line in tree.splitlines():
+            fields = line.split()
+            if fields and fields[0].startswith("0x") and "+" in line:
+                geometry = [f for f in fields if "x" in f and "+" in f and not f.startswith("0x")]
+                if not geometry:
+                    continue
+                size, *_ = geometry[0].split("+")
+                width, height = (int(v) for v in size.split("x"))
+                absolute = fields[-1].lstrip("+").split("+")
+                x, y = int(absolute[0]), int(absolute[1])
+                return x + width // 2, y + height // 2
+    return None

@@ -36,7 +36,7 @@ class StartUp(ClientTestCase):
     def test_first_start_writes_its_handle_and_debugs_on_loopback_only(self):
         client = self.start_client()
         handle = self.wait_handle()
-        self.assertEqual(self.desktop.map_state(handle), "IsViewable")
+        wait_for(lambda: self.desktop.map_state(handle) == "IsViewable", 20, what="the main window")
         version = self.wait_devtools()
         self.assertIn("QtWebEngine", version.get("User-Agent", ""))
         self.assertTrue(os.path.isdir(os.path.join(self.program, "cache")))
@@ -68,9 +68,18 @@ class StartUp(ClientTestCase):
         geometry = self.desktop.xdotool("getwindowgeometry", handle).stdout
         self.assertIn("1280x", geometry.replace(" ", ""))
 
+        # Hidden to the tray by a close, it comes back the same way.
+        self.desktop.xdotool("windowactivate", "--sync", handle)
+        self.desktop.xdotool("key", "--window", handle, "alt+F4")
+        wait_for(lambda: self.desktop.map_state(handle) == "IsUnMapped", 10, what="the window to hide")
+        self.assertEqual(self.start_client().wait(timeout=20), 0)
+        wait_for(lambda: self.desktop.map_state(handle) == "IsViewable", 10, what="the hidden window to come back")
+        self.assertEqual(len(self.client_pids()), 1)
+
     def test_second_start_with_a_stale_or_missing_handle_still_exits_zero(self):
         self.start_client()
         handle = self.wait_handle()
+        wait_for(lambda: self.desktop.map_state(handle) == "IsViewable", 20, what="the main window")
         for text in ("[SYSTEM]\nHANDLE=0\n", "[SYSTEM]\nHANDLE=-4\n", "[SYSTEM]\nHANDLE=12345\n", ""):
             with open(self.config_path, "w") as config:
                 config.write(text)
@@ -90,9 +99,8 @@ class StartUp(ClientTestCase):
         successor = self.start_client()
         new_handle = self.wait_handle()
         self.wait_devtools()
-        time.sleep(1)
+        wait_for(lambda: self.desktop.map_state(new_handle) == "IsViewable", 20, what="the successor's window")
         self.assertIsNone(successor.poll())
-        self.assertEqual(self.desktop.map_state(new_handle), "IsViewable")
 
     def test_two_starts_at_once_end_with_one_main_instance(self):
         starts = [self.start_client(), self.start_client()]
@@ -101,7 +109,7 @@ class StartUp(ClientTestCase):
         self.assertEqual([p.returncode for p in exited], [0])
         time.sleep(1)
         self.assertEqual(len(self.client_pids()), 1)
-        self.assertEqual(self.desktop.map_state(handle), "IsViewable")
+        wait_for(lambda: self.desktop.map_state(handle) == "IsViewable", 20, what="the main window")
 
     def test_engine_that_cannot_start_says_so_and_exits_non_zero(self):
         client = self.start_client(QTWEBENGINEPROCESS_PATH="/nonexistent/QtWebEngineProcess")

@@ -80,6 +80,57 @@ TEST_F(FormMain, ActivationShowsAHiddenWindowAndDestructionReleasesTheLock)
     EXPECT_EQ(again.Create(QStringLiteral("BrowserVelmarHouse")), TInstanceLock::TResult::Acquired);
 }
 
+TEST_F(FormMain, EveryCloseAttemptWritesThePlacementAndOnlyAnExitEndsTheProgram)
+{
+    const QString path = FProgram.File(QStringLiteral("config.ini"));
+    TFormMain form(FEngine);
+    form.ShowInitialState();
+    form.showNormal();
+    form.setGeometry(40, 50, 700, 500);
+
+    EXPECT_FALSE(form.close()); // a plain close only hides (or minimises without a tray)
+    EXPECT_TRUE(FBoxes.empty());
+    const TWindowPlacement saved = TConfigFile(path).ReadPlacement(QSize(1, 1));
+    EXPECT_EQ(saved.Left, form.frameGeometry().left());
+    EXPECT_EQ(saved.Right - saved.Left, form.frameGeometry().width());
+    EXPECT_EQ(saved.Bottom - saved.Top, form.frameGeometry().height());
+
+    SetMessageBoxHook([this](const QString& caption, const QString& text, int flags) {
+        FBoxes.push_back({caption, text, flags});
+        return IDNO;
+    });
+    form.NExitClick();
+    ASSERT_EQ(FBoxes.size(), 1u);
+    EXPECT_EQ(FBoxes[0].Text, QStringLiteral("确定要退出吗？"));
+    EXPECT_EQ(FBoxes[0].Flags, 0x24);
+    EXPECT_FALSE(form.FExitRequested);
+    EXPECT_FALSE(form.FClosing);
+
+    QFile::remove(path);
+    SetMessageBoxHook([](const QString&, const QString&, int) { return IDYES; });
+    form.NExitClick();
+    EXPECT_TRUE(form.FClosing);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(QFile::exists(path)); // written again by the closing attempt
+}
+
+TEST_F(FormMain, PlacementIsRestoredByState)
+{
+    const QString path = FProgram.File(QStringLiteral("config.ini"));
+    for (const int state : {0, 1, 2}) {
+        TConfigFile(path).WritePlacement({30, 40, 830, 640, state});
+        TFormMain form(FEngine);
+        form.ShowInitialState();
+        EXPECT_EQ(form.isMinimized(), state == 1) << state;
+        EXPECT_EQ(form.isMaximized(), state == 2) << state;
+        if (state == 0) {
+            EXPECT_EQ(form.frameGeometry().topLeft(), QPoint(30, 40));
+            EXPECT_EQ(form.CurrentPlacement().State, 0);
+        }
+        EXPECT_EQ(form.CurrentPlacement().State, state);
+    }
+}
+
 TEST(AppMessageBoxFlags, IconRules)
 {
     EXPECT_EQ(AppMessageBoxFlags(0), 0x40);
