@@ -107,4 +107,7 @@ public:
     virtual QString Url() const = 0;
     virtual QString Title() const = 0;
     virtual bool IsLoading() const = 0;
+
+    // The owner's number for this view (the id of the tab page it was made in).
+    int Tag = 0;
 };

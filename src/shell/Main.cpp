@@ -5,10 +5,13 @@
 #include "engine/Chromium.h"
 #include "platform/Platform.h"
 #include "platform/ShellMessage.h"
+#include "service/LoginAddress.h"
 #include "shell/AppIcon.h"
 #include "shell/AppMessageBox.h"
+#include "shell/PageControl.h"
 #include "shell/ShellMessages.h"
 #include "util/AppError.h"
+#include "util/CommonThread.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -16,34 +19,18 @@
 #include <QMenu>
 #include <QScreen>
 #include <QSessionManager>
-#include <QStackedWidget>
+#include <QTimer>
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
 
 TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
-    : QWidget(parent), FEngine(engine)
+    : QWidget(parent), FEngine(engine), FWindowLink(std::make_shared<TWindowLink>(this))
 {
     setWindowTitle(QStringLiteral("浏览器"));
     resize(1008, 702);
     setMinimumSize(640, 480);
 
-    PageControl1 = new QStackedWidget(this);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(PageControl1);
-
-    auto* page0 = new QWidget(PageControl1);
-    auto* page0Layout = new QVBoxLayout(page0);
-    page0Layout->setContentsMargins(0, 0, 0, 0);
-    crm = FEngine.CreateView(page0);
-    page0Layout->addWidget(crm);
-    PageControl1->addWidget(page0);
-
-    auto* page1 = new QLabel(QStringLiteral("正在检测安全环境..."), PageControl1);
-    page1->setAlignment(Qt::AlignCenter);
-    PageControl1->addWidget(page1);
-    PageControl1->setCurrentIndex(1);
-
+    CreatePages();
     CreateTrayIcon();
 
     // A second start reaches this window by its native handle.
@@ -99,6 +86,10 @@ void TFormMain::FormCreate()
 {
     gAppDir = Platform::LongPathName(gAppDir);
     FConfirmExit = true;
+    FNextTabId = 1;
+    FTabMap.clear();
+    FLoadingPages.clear();
+    FTabSlots.fill(TTabSlot{});
 
     const TConfigFile config(AppFile(QStringLiteral("config.ini")));
     try {
@@ -128,6 +119,34 @@ void TFormMain::FormCreate()
 
     if ((FStartPlacement.State & 0xFF) != 2)
         ApplyPlacement(FStartPlacement);
+
+    // Page 0 holds the design-time view under id 1; its tab never shows, so
+    // page 1 ("正在检测安全环境...") is the active page until the login tab opens.
+    TTabPage* page0 = PageControl1->Page(0);
+    page0->Tag = FNextTabId;
+    FTabMap.insert(page0->Tag, NewTabRecord(crm, page0));
+    PageControl1->SetTabVisible(0, false);
+    PageControl1->SetActivePageIndex(1);
+
+    StartBackgroundTasks();
+}
+
+void TFormMain::StartBackgroundTasks()
+{
+    auto* login = new TCommonThread(); // frees itself when done
+    login->FSynchronized = false;
+    login->FMaxRuns = 1;
+    login->SetTask([link = FWindowLink] { BuildLoginAddress(link); });
+    login->Start();
+}
+
+void TFormMain::BuildLoginAddress(const std::shared_ptr<TWindowLink>& link)
+{
+    const QString address = FormatLoginAddress(ServiceHost(), ReadMachineFingerprint());
+    link->With([&address](TFormMain& window) {
+        window.FLoginUrl = address;
+        PostShellMessage(&window, WM_SHELL_LOGIN);
+    });
 }
 
 void TFormMain::ApplyPlacement(const TWindowPlacement& placement)
@@ -173,11 +192,28 @@ TWindowPlacement TFormMain::CurrentPlacement() const
     return placement;
 }
 
+void TFormMain::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    FormResize();
+}
+
+void TFormMain::FormResize()
+{
+    RecalcTabWidth();
+    if (TBrowserTab* tab = ActiveTab())
+        FitTabWindow(tab);
+}
+
 void TFormMain::FormDestroy()
 {
+    FWindowLink->Detach(); // a task still running must not reach this window any more
     if (FMessageFilter)
         qApp->removeNativeEventFilter(FMessageFilter.get());
     gInstanceMutex.Release();
+    TimerRefreshTab->stop();
+    FTabMap.clear();
+    FLoadingPages.clear();
 }
 
 void TFormMain::closeEvent(QCloseEvent* event)
@@ -240,9 +276,20 @@ void TFormMain::NExitClick()
 
 bool TFormMain::event(QEvent* event)
 {
-    if (event->type() == static_cast<QEvent::Type>(WM_SHELL_ACTIVATE)) {
+    switch (static_cast<int>(event->type())) {
+    case WM_SHELL_ACTIVATE:
         NShowMainClick();
         return true;
+    case WM_SHELL_LOGIN:
+        OpenAddressTab(FLoginUrl);
+        return true;
+    case WM_SHELL_POPUP_TAB:
+        OpenPopupTab(static_cast<TPopupTabEvent*>(event)->Info);
+        return true;
+    case WM_SHELL_CLOSE_TAB:
+        CloseTab(static_cast<int>(static_cast<TShellEvent*>(event)->WParam()));
+        return true;
+    default:
+        return QWidget::event(event);
     }
-    return QWidget::event(event);
 }

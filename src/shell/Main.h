@@ -1,19 +1,29 @@
 #pragma once
 
 #include "config/ConfigFile.h"
+#include "engine/Chromium.h"
 #include "shell/CloseRules.h"
+#include "shell/TabTypes.h"
+#include "shell/WindowLink.h"
 
+#include <QElapsedTimer>
+#include <QHash>
+#include <QPointer>
 #include <QWidget>
 
+#include <array>
 #include <memory>
+#include <optional>
+#include <vector>
 
 class QAction;
 class QMenu;
-class QStackedWidget;
 class QSystemTrayIcon;
+class QTimer;
 class TBrowserEngine;
-class TChromium;
+class TPageControl;
 class TShellMessageFilter;
+class TTabPage;
 
 // The program's one main window: the tabs, the tray icon and the close rules.
 class TFormMain : public QWidget, public TShutdownFlags
@@ -21,6 +31,9 @@ class TFormMain : public QWidget, public TShutdownFlags
     Q_OBJECT
 
 public:
+    static constexpr int TabSlotCount = 1025;
+    static constexpr int DesignTabWidth = 178;
+
     explicit TFormMain(TBrowserEngine& engine, QWidget* parent = nullptr);
     ~TFormMain() override;
 
@@ -33,7 +46,7 @@ public:
     // Outer rectangle and state as written to "WIN".
     TWindowPlacement CurrentPlacement() const;
 
-    QStackedWidget* PageControl1 = nullptr;
+    TPageControl* PageControl1 = nullptr;
     TChromium* crm = nullptr;
     QSystemTrayIcon* TrayIcon1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
@@ -42,26 +55,79 @@ public:
     QAction* NSetting = nullptr;
     QAction* NAbout = nullptr;
     QAction* NExit = nullptr;
+    QTimer* TimerRefreshTab = nullptr;
 
     QString FLoginUrl;
+    int FNextTabId = 1;
+    std::optional<QElapsedTimer> FLastPressTime; // none: long ago
+    QPoint FLastMousePos{-1, -1};
+    std::array<TTabSlot, TabSlotCount> FTabSlots{};
+    QMultiHash<int, TBrowserTab*> FTabMap; // the record added last for an id is the one found
+    QPointer<TTabPage> FPlaceholderWnd;
+    QList<int> FLoadingPages;
+    std::optional<QElapsedTimer> FLastPopupTime;
+
+    // Tab registry.
+    TBrowserTab* FindTab(int id) const;
+    TBrowserTab* ActiveTab() const;
+    TBrowserTab* NewTabRecord(TChromium* browser, TTabPage* page);
+    TChromium* NewBrowserView(TTabPage* page);
+    void AddPlaceholderPage();
+    void OpenAddressTab(const QString& address);
+    void OpenPopupTab(const TPopupInfo& info);
+    void CloseTab(int index);
+    void RecalcTabWidth();
+    void FitTabWindow(TBrowserTab* tab);
+    // The slot of a page index, or nullptr past the table.
+    TTabSlot* SlotAt(int index);
+
+    // Tab strip.
+    void PageControl1DrawSkinTab(int TabIndex, const QRect& Rct, bool Active, bool MouseIn, QPainter& Cnvs);
+    void PageControl1MouseDown(Qt::MouseButton Button, const QPoint& Pos);
+    void PageControl1MouseMove(const QPoint& Pos);
+    void PageControl1MouseUp(Qt::MouseButton Button, const QPoint& Pos);
+    void TimerRefreshTabTimer();
+
+    // Page events.
+    TChromium* crmBeforePopup(TChromium* Sender, const TPopupRequest& Request);
+    void crmBeforeResourceLoad(TChromium* Sender, const QUrl& Url, TRequestHeaders& Headers);
+    void crmTitleChange(TChromium* Sender, const QString& Title);
+    void crmLoadingStateChange(TChromium* Sender, bool IsLoading, bool CanGoBack, bool CanGoForward);
+    void crmClose(TChromium* Sender);
+    void PageControl1Change();
+    void SetTabLoading(TChromium* view, bool loaded);
 
     void NShowMainClick();
     void NExitClick();
+
+    // Background task: gathers this machine's identity, stores the login
+    // address in FLoginUrl and posts WM_SHELL_LOGIN, if the window still exists.
+    static void BuildLoginAddress(const std::shared_ptr<TWindowLink>& link);
 
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void FormCreate();
     void FormDestroy();
     void FormCloseQuery(QCloseEvent* event);
+    void FormResize();
     void CreateTrayIcon();
+    void CreatePages();
+    void BindEvents(TChromium* view);
+    void DisposeTab(TBrowserTab* tab);
+    TTabPage* PageOf(const QWidget* view) const;
     void ApplyPlacement(const TWindowPlacement& placement);
     void HideToTray();
 
+    void StartBackgroundTasks();
+
     TBrowserEngine& FEngine;
+    std::shared_ptr<TWindowLink> FWindowLink;
+    std::vector<std::unique_ptr<TBrowserTab>> FTabRecords; // owns every record
     std::unique_ptr<TShellMessageFilter> FMessageFilter;
     TWindowPlacement FStartPlacement;
     bool FPlacementFitted = false;

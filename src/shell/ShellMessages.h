@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/TabTypes.h"
+
 #include <QEvent>
 
 // The main window's private messages. Other threads and processes reach the
@@ -22,6 +24,17 @@ public:
 
 private:
     qintptr FWParam;
+};
+
+// WM_SHELL_POPUP_TAB carries the popup; the event owns it and the receiver copies it.
+class TPopupTabEvent : public TShellEvent
+{
+public:
+    explicit TPopupTabEvent(const TPopupInfo& info)
+        : TShellEvent(WM_SHELL_POPUP_TAB), Info(info)
+    {
+    }
+    const TPopupInfo Info;
 };
 
 class QObject;

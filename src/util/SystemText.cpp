@@ -14,3 +14,8 @@ QByteArray ToSystemText(const QString& text)
     QStringEncoder encoder(QStringConverter::System);
     return encoder.encode(text);
 }
+
+QString FromConsoleText(const QByteArray& bytes)
+{
+    return FromSystemText(bytes);
+}
