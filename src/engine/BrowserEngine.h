@@ -16,6 +16,10 @@ public:
     // A new view, owned by parent (a child control filling nothing yet).
     virtual TChromium* CreateView(QWidget* parent) = 0;
 
+    // Readies a top-level window for views before its native window exists,
+    // so showing the first view never has to replace that native window.
+    virtual void PrepareWindow(QWidget* window) { (void)window; }
+
     // Hands the plug-in files to the engine, in order, empty entries included.
     virtual void RegisterPluginPaths(const QStringList& paths) = 0;
 };

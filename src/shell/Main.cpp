@@ -30,6 +30,7 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
     resize(1008, 702);
     setMinimumSize(640, 480);
 
+    FEngine.PrepareWindow(this);
     CreatePages();
     CreateTrayIcon();
 
@@ -94,6 +95,7 @@ void TFormMain::FormCreate()
     const TConfigFile config(AppFile(QStringLiteral("config.ini")));
     try {
         config.WriteHandle(Handle());
+        FHandleWritten = true;
     } catch (const EAppError& error) {
         // Without a writable config.ini a second start cannot find this
         // window, but the program itself still works: say so and go on.
@@ -277,6 +279,18 @@ void TFormMain::NExitClick()
 bool TFormMain::event(QEvent* event)
 {
     switch (static_cast<int>(event->type())) {
+    case QEvent::WinIdChange:
+        // The toolkit may give the window a new native handle (when the first
+        // browser view needs another kind of surface); a second start must
+        // find the current one.
+        if (FHandleWritten) {
+            try {
+                TConfigFile(AppFile(QStringLiteral("config.ini"))).WriteHandle(Handle());
+            } catch (const EAppError&) {
+                // Already reported when the window was created.
+            }
+        }
+        return QWidget::event(event);
     case WM_SHELL_ACTIVATE:
         NShowMainClick();
         return true;

@@ -132,4 +132,5 @@ private:
     TWindowPlacement FStartPlacement;
     bool FPlacementFitted = false;
     bool FConfigWriteReported = false;
+    bool FHandleWritten = false;
 };

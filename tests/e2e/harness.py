@@ -12,6 +12,7 @@ import subprocess
 import tempfile
 import time
 import unittest
+import urllib.parse
 import urllib.request
 
 CLIENT = os.environ.get("VELMAR_CLIENT", "")
@@ -110,6 +111,16 @@ class Desktop:
 
     def xdotool(self, *args):
         return self.run(["xdotool"] + [str(a) for a in args])
+
+    def window_title(self, window):
+        """The window's UTF-8 title (_NET_WM_NAME)."""
+        out = subprocess.run(["xprop", "-id", str(window), "_NET_WM_NAME"], capture_output=True, timeout=10,
+                             env=dict(os.environ, DISPLAY=self.display, LANG="C.UTF-8", LC_ALL="C.UTF-8")).stdout
+        text = out.decode("utf-8", "replace").strip()
+        if "=" not in text:
+            return ""
+        value = text.split("=", 1)[1].strip()
+        return json.loads(value) if value.startswith('"') else value
 
     def map_state(self, window):
         out = self.run(["xwininfo", "-id", str(window)]).stdout
@@ -237,10 +248,20 @@ class ClientTestCase(unittest.TestCase):
             except OSError:
                 pass
 
-    def wait_handle(self, previous=None, timeout=30):
+    def wait_handle(self, previous=None, timeout=30, settled=True):
+        """The main window's handle from config.ini. Settled: after the login
+        tab has loaded, when the window has its final native handle (the
+        toolkit may replace it when the first browser view shows)."""
+        if settled:
+            wait_for(lambda: any(p.get("url", "").startswith(self.service.base + "/?ComputerName=")
+                                 and "登录" in p.get("title", "") for p in devtools_pages()),
+                     timeout, what="the login tab")
+
         def handle():
             value = read_ini(self.config_path).get("SYSTEM", {}).get("HANDLE")
-            return value if value and value != previous and value.isdigit() and int(value) > 0 else None
+            if not (value and value != previous and value.isdigit() and int(value) > 0):
+                return None
+            return value if self.desktop.map_state(value) is not None else None
         return int(wait_for(handle, timeout, what="the window handle in config.ini"))
 
     def wait_devtools(self, timeout=30):
@@ -263,3 +284,115 @@ def tray_icon_center(desktop):
                 x, y = int(absolute[0]), int(absolute[1])
                 return x + width // 2, y + height // 2
     return None
+
+
+class DevToolsPage:
+    """A minimal DevTools protocol client (WebSocket, text frames) for one page."""
+
+    def __init__(self, websocket_url, timeout=10):
+        import base64
+        import socket as socket_module
+        parsed = urllib.parse.urlparse(websocket_url)
+        self.sock = socket_module.create_connection((parsed.hostname, parsed.port), timeout=timeout)
+        key = base64.b64encode(os.urandom(16)).decode()
+        request = ("GET %s HTTP/1.1\r\nHost: %s:%d\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                   "Sec-WebSocket-Key: %s\r\nSec-WebSocket-Version: 13\r\n\r\n"
+                   % (parsed.path, parsed.hostname, parsed.port, key))
+        self.sock.sendall(request.encode())
+        reply = b""
+        while b"\r\n\r\n" not in reply:
+            chunk = self.sock.recv(4096)
+            if not chunk:
+                raise RuntimeError("DevTools handshake failed")
+            reply += chunk
+        if b" 101 " not in reply.split(b"\r\n", 1)[0]:
+            raise RuntimeError("DevTools refused: %r" % reply[:200])
+        self.buffer = reply.split(b"\r\n\r\n", 1)[1]
+        self.next_id = 0
+
+    def _send(self, text):
+        import struct
+        payload = text.encode()
+        mask = os.urandom(4)
+        header = bytearray([0x81])
+        if len(payload) < 126:
+            header.append(0x80 | len(payload))
+        elif len(payload) < 65536:
+            header.append(0x80 | 126)
+            header += struct.pack(">H", len(payload))
+        else:
+            header.append(0x80 | 127)
+            header += struct.pack(">Q", len(payload))
+        masked = bytes(b ^ mask[i % 4] for i, b in enumerate(payload))
+        self.sock.sendall(bytes(header) + mask + masked)
+
+    def _read_exact(self, count):
+        while len(self.buffer) < count:
+            chunk = self.sock.recv(65536)
+            if not chunk:
+                raise RuntimeError("DevTools connection closed")
+            self.buffer += chunk
+        data, self.buffer = self.buffer[:count], self.buffer[count:]
+        return data
+
+    def _receive(self):
+        import struct
+        first, second = self._read_exact(2)
+        length = second & 0x7F
+        if length == 126:
+            length = struct.unpack(">H", self._read_exact(2))[0]
+        elif length == 127:
+            length = struct.unpack(">Q", self._read_exact(8))[0]
+        data = self._read_exact(length)
+        return first & 0x0F, data
+
+    def call(self, method, **params):
+        self.next_id += 1
+        wanted = self.next_id
+        self._send(json.dumps({"id": wanted, "method": method, "params": params}))
+        while True:
+            opcode, data = self._receive()
+            if opcode == 8:
+                raise RuntimeError("DevTools connection closed")
+            if opcode != 1:
+                continue
+            message = json.loads(data)
+            if message.get("id") == wanted:
+                if "error" in message:
+                    raise RuntimeError(message["error"])
+                return message.get("result", {})
+
+    def evaluate(self, expression, gesture=True):
+        result = self.call("Runtime.evaluate", expression=expression, userGesture=gesture, returnByValue=True,
+                           awaitPromise=True)
+        return result.get("result", {}).get("value")
+
+    def navigate(self, url, timeout=20):
+        self.call("Page.navigate", url=url)
+        wait_for(lambda: self.evaluate("document.readyState === 'complete' && location.href") == url, timeout,
+                 what="the page at " + url)
+
+    def click(self, selector, modifiers=0):
+        """A real mouse click (with modifiers: 2 = Ctrl) at the element's centre."""
+        box = self.evaluate("(function(){var r=document.querySelector(%s).getBoundingClientRect();"
+                            "return [r.left + r.width / 2, r.top + r.height / 2];})()" % json.dumps(selector))
+        for kind in ("mousePressed", "mouseReleased"):
+            self.call("Input.dispatchMouseEvent", type=kind, x=box[0], y=box[1], button="left", clickCount=1,
+                      modifiers=modifiers)
+
+    def close(self):
+        try:
+            self.sock.close()
+        except OSError:
+            pass
+
+
+def devtools_pages():
+    return [p for p in (try_json(DEVTOOLS + "/json/list") or []) if p.get("type") == "page"]
+
+
+def open_devtools(predicate, timeout=30):
+    """Connects to the first page that predicate accepts."""
+    page = wait_for(lambda: next((p for p in devtools_pages() if predicate(p)), None), timeout,
+                    what="a matching page")
+    return DevToolsPage(page["webSocketDebuggerUrl"])

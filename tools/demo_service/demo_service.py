@@ -402,6 +402,8 @@ class DemoHandler(BaseHTTPRequestHandler):
                             ("/pages/close_self.html", "自行关闭"),
                             ("/pages/slow.html?delay=3", "慢页面"),
                             ("/pages/titles.html", "标题变化"),
+                            ("/pages/resources.html", "资源与请求头"),
+                            ("/pages/burst.html?n=20", "连续弹出"),
                             ("/ver/ver.html", "版本清单"),
                             ("/static/globe.png", "图标"),
                         ))
@@ -498,6 +500,33 @@ class DemoHandler(BaseHTTPRequestHandler):
         body = "<h1>标题变化</h1>\n<p id=\"current\"></p>\n" + script
         self._reply(200, page(titles[0], body))
 
+    def handle_resources(self):
+        # One page that makes every kind of request a page can: image,
+        # script, and an XHR fired by that script.
+        body = ("<h1>资源</h1>\n<img id=\"img\" src=\"/static/globe.png\" alt=\"globe\">\n"
+                "<p id=\"xhr\">…</p>\n<script src=\"/static/app.js\"></script>")
+        self._reply(200, page("资源", body))
+
+    def handle_app_js(self):
+        script = ("var x = new XMLHttpRequest();\n"
+                  "x.open('GET', '/api/ping');\n"
+                  "x.onload = function(){ document.getElementById('xhr').textContent = x.responseText; };\n"
+                  "x.send();\n")
+        self._reply(200, script.encode("utf-8"), "application/javascript; charset=utf-8")
+
+    def handle_ping(self):
+        self._reply(200, b'{"pong":true}', "application/json")
+
+    def handle_burst(self):
+        try:
+            count = int(self.query_dict().get("n", "20"))
+        except ValueError:
+            count = 20
+        count = min(max(count, 1), 200)
+        body = ("<h1>连续弹出</h1>\n<button id=\"btn-burst\" onclick=\"for (var i = 1; i <= %d; i++) "
+                "window.open('/pages/child.html?n=' + i);\">%d 个弹出窗口</button>" % (count, count))
+        self._reply(200, page("连续弹出", body))
+
     def handle_png(self):
         self._reply(200, GLOBE_PNG, "image/png", no_store=False)
 
@@ -520,6 +549,10 @@ ROUTES = {
     "/pages/slow.html": DemoHandler.handle_slow,
     "/pages/titles.html": DemoHandler.handle_titles,
     "/static/globe.png": DemoHandler.handle_png,
+    "/static/app.js": DemoHandler.handle_app_js,
+    "/api/ping": DemoHandler.handle_ping,
+    "/pages/resources.html": DemoHandler.handle_resources,
+    "/pages/burst.html": DemoHandler.handle_burst,
 }
 
 

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLoggingCategory>
+#include <QOpenGLWidget>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
 
@@ -58,6 +59,18 @@ void TQtBrowserEngine::RegisterPluginPaths(const QStringList& paths)
     // Qt WebEngine has no way to register plug-in files (no PepperFlash, no
     // NPAPI); the list is kept so the start-up stays the same everywhere.
     FPluginPaths = paths;
+}
+
+void TQtBrowserEngine::PrepareWindow(QWidget* window)
+{
+    // The views draw through textures. A window whose native surface was made
+    // for plain drawing gets a new native window (and handle, and loses its
+    // maximised state) when the first view shows; a texture-drawing child
+    // present from the start makes the right surface at once.
+    auto* marker = new QOpenGLWidget(window);
+    marker->setObjectName(QStringLiteral("SurfaceMarker"));
+    marker->setGeometry(0, 0, 1, 1);
+    marker->hide();
 }
 
 void TQtBrowserEngine::ProfileDownloadRequested(QWebEngineDownloadRequest* download)
