@@ -63,10 +63,10 @@ void TFormMain::CreateTrayIcon()
     PopupMenu1 = new QMenu(this);
     NShowMain = PopupMenu1->addAction(QStringLiteral("显示窗口"), this, &TFormMain::NShowMainClick);
     PopupMenu1->addSeparator();
-    NRelogin = PopupMenu1->addAction(QStringLiteral("重新登录"));
-    NSetting = PopupMenu1->addAction(QStringLiteral("设置"));
+    NRelogin = PopupMenu1->addAction(QStringLiteral("重新登录"), this, &TFormMain::NReloginClick);
+    NSetting = PopupMenu1->addAction(QStringLiteral("设置"), this, &TFormMain::NSettingClick);
     NSetting->setVisible(false);
-    NAbout = PopupMenu1->addAction(QStringLiteral("关于"));
+    NAbout = PopupMenu1->addAction(QStringLiteral("关于"), this, &TFormMain::NAboutClick);
     PopupMenu1->addSeparator();
     NExit = PopupMenu1->addAction(QStringLiteral("退出"), this, &TFormMain::NExitClick);
 

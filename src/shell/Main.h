@@ -99,6 +99,15 @@ public:
 
     void NShowMainClick();
     void NExitClick();
+    void NReloginClick();
+    void NAboutClick();
+    void NSettingClick();
+
+    // Page dialogs and commands, context menu, downloads.
+    void crmJsdialog(TChromium* Sender, const TJsDialogRequest& Request, TJsDialogReply& Reply);
+    void crmBeforeContextMenu(TChromium* Sender, const TContextMenuParams& Params, TContextMenuModel& Model);
+    void crmContextMenuCommand(TChromium* Sender, const TContextMenuParams& Params, int CommandId);
+    void crmBeforeDownload(TChromium* Sender, const TDownloadRequest& Request, TDownloadReply& Reply);
 
     // Background task: gathers this machine's identity, stores the login
     // address in FLoginUrl and posts WM_SHELL_LOGIN, if the window still exists.

@@ -64,6 +64,18 @@ void TFormMain::BindEvents(TChromium* view)
         crmLoadingStateChange(sender, loading, back, forward);
     };
     view->OnClose = [this](TChromium* sender) { crmClose(sender); };
+    view->OnJsdialog = [this](TChromium* sender, const TJsDialogRequest& request, TJsDialogReply& reply) {
+        crmJsdialog(sender, request, reply);
+    };
+    view->OnBeforeContextMenu = [this](TChromium* sender, const TContextMenuParams& params, TContextMenuModel& model) {
+        crmBeforeContextMenu(sender, params, model);
+    };
+    view->OnContextMenuCommand = [this](TChromium* sender, const TContextMenuParams& params, int commandId) {
+        crmContextMenuCommand(sender, params, commandId);
+    };
+    view->OnBeforeDownload = [this](TChromium* sender, const TDownloadRequest& request, TDownloadReply& reply) {
+        crmBeforeDownload(sender, request, reply);
+    };
 }
 
 TTabSlot* TFormMain::SlotAt(int index)

@@ -185,6 +185,12 @@ class ClientTestCase(unittest.TestCase):
     def setUp(self):
         if not CLIENT or not os.path.exists(CLIENT):
             self.fail("VELMAR_CLIENT does not name the built client")
+        # One client at a time on this machine: they share the debugging port
+        # and the service's port.
+        import fcntl
+        self.machine_lock = open(os.path.join(tempfile.gettempdir(), "velmar-e2e.lock"), "w")
+        fcntl.flock(self.machine_lock, fcntl.LOCK_EX)
+        self.addCleanup(self.machine_lock.close)
         self.work = tempfile.mkdtemp(prefix="velmar-e2e-")
         self.addCleanup(shutil.rmtree, self.work, True)
         self.program = os.path.join(self.work, "program")
