@@ -108,6 +108,17 @@ public:
     virtual QString Title() const = 0;
     virtual bool IsLoading() const = 0;
 
+    // Fetches url through the engine, with this page's cookies, into the
+    // file path (overwriting it), and calls done with true once the file is
+    // complete or with false on any failure. Without a way to fetch, it fails.
+    virtual void SaveUrlToFile(const QUrl& url, const QString& path, std::function<void(bool ok)> done)
+    {
+        (void)url;
+        (void)path;
+        if (done)
+            done(false);
+    }
+
     // The owner's number for this view (the id of the tab page it was made in).
     int Tag = 0;
 };

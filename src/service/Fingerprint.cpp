@@ -1,17 +1,8 @@
 #include "service/Fingerprint.h"
 
 #include "platform/MachineInfo.h"
+#include "util/TextEncoding.h"
 
-QString TrimControl(const QString& text)
-{
-    qsizetype from = 0;
-    qsizetype to = text.size();
-    while (from < to && text[from].unicode() <= 0x20)
-        ++from;
-    while (to > from && text[to - 1].unicode() <= 0x20)
-        --to;
-    return text.mid(from, to - from);
-}
 
 void ExtractMacAddresses(QStringList& lines)
 {

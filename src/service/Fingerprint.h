@@ -15,9 +15,6 @@ void ExtractMacAddresses(QStringList& lines);
 // second field of the fourth line, when a third field follows it; else empty.
 QString FirstArpAddress(const QStringList& lines);
 
-// Trims every character from U+0000 to U+0020 at both ends.
-QString TrimControl(const QString& text);
-
 // The five values the login address carries, in query order.
 struct TMachineFingerprint
 {

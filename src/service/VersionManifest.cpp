@@ -1,5 +1,7 @@
 #include "service/VersionManifest.h"
 
+#include "util/TextEncoding.h"
+
 #include "app/Global.h"
 #include "util/AppError.h"
 #include "util/SystemText.h"
@@ -208,16 +210,6 @@ QString MemberText(const nlohmann::ordered_json& value, const QString& name)
     return QString::fromStdString(member->dump(-1, ' ', false, TJson::error_handler_t::replace));
 }
 
-QString TrimControl(const QString& text)
-{
-    qsizetype from = 0;
-    qsizetype to = text.size();
-    while (from < to && text[from].unicode() <= 0x20)
-        ++from;
-    while (to > from && text[to - 1].unicode() <= 0x20)
-        --to;
-    return text.mid(from, to - from);
-}
 
 std::optional<TVersionManifest> Read(const QString& body)
 {

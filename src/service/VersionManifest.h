@@ -32,9 +32,6 @@ std::optional<nlohmann::ordered_json> ReadValue(const QString& body);
 // compact JSON text. Not trimmed.
 QString MemberText(const nlohmann::ordered_json& value, const QString& name);
 
-// Removes every character from U+0000 to U+0020 at both ends.
-QString TrimControl(const QString& text);
-
 // Version and Info of a reply body; nullopt when the body gives no value.
 // Raises EAppError as ReadValue does.
 std::optional<TVersionManifest> Read(const QString& body);

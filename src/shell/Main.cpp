@@ -140,6 +140,12 @@ void TFormMain::StartBackgroundTasks()
     login->FMaxRuns = 1;
     login->SetTask([link = FWindowLink] { BuildLoginAddress(link); });
     login->Start();
+
+    auto* update = new TCommonThread(); // frees itself when done
+    update->FSynchronized = false;
+    update->FMaxRuns = 1;
+    update->SetTask([link = FWindowLink] { CheckForUpdate(link); });
+    update->Start();
 }
 
 void TFormMain::BuildLoginAddress(const std::shared_ptr<TWindowLink>& link)

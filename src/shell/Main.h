@@ -108,10 +108,21 @@ public:
     void crmBeforeContextMenu(TChromium* Sender, const TContextMenuParams& Params, TContextMenuModel& Model);
     void crmContextMenuCommand(TChromium* Sender, const TContextMenuParams& Params, int CommandId);
     void crmBeforeDownload(TChromium* Sender, const TDownloadRequest& Request, TDownloadReply& Reply);
+    // Saves the image at url, fetched through view, to a file the user picks.
+    void SaveImageAs(TChromium* view, const QUrl& url);
+    // Writes the cache-reset script and has it run once this process has ended.
+    void ClearCacheAndRestart();
 
     // Background task: gathers this machine's identity, stores the login
     // address in FLoginUrl and posts WM_SHELL_LOGIN, if the window still exists.
     static void BuildLoginAddress(const std::shared_ptr<TWindowLink>& link);
+
+    // Background task: asks the service for the published version and, when
+    // it differs, has the main thread ask the user (AskForUpdate).
+    static void CheckForUpdate(const std::shared_ptr<TWindowLink>& link);
+    // On the main thread: the update question, and on Yes the hand-over to
+    // the updater and the close.
+    void AskForUpdate(const QString& question);
 
 protected:
     bool event(QEvent* event) override;

@@ -151,9 +151,13 @@ void TPageControl::DrawTab(QPainter& painter, int index)
     const bool active = index == FActive;
     const bool mouseIn = place.contains(FMousePos);
     const qreal ratio = devicePixelRatioF();
-    // Each tab is drawn on an image of its own, its background already in place.
-    QPixmap canvas(QSize(place.width(), place.height()) * ratio);
-    canvas.setDevicePixelRatio(ratio);
+    // Each tab is drawn on an image of its own, its background already in
+    // place; the image is reused while the tab size stays the same.
+    QPixmap& canvas = FCanvas;
+    if (canvas.size() != place.size() * ratio || canvas.devicePixelRatio() != ratio) {
+        canvas = QPixmap(place.size() * ratio);
+        canvas.setDevicePixelRatio(ratio);
+    }
     canvas.fill(Qt::transparent);
     {
         QPainter tabPainter(&canvas);

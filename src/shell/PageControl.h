@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPixmap>
 #include <QWidget>
 
 #include <functional>
@@ -83,4 +84,5 @@ private:
     int FActive = -1;
     int FTabWidth = 178;
     QPoint FMousePos{-1, -1};
+    QPixmap FCanvas;
 };

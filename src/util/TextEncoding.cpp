@@ -75,3 +75,14 @@ QString EncodeBase64Text(const QString& text)
     }
     return QString::fromLatin1(result);
 }
+
+QString TrimControl(const QString& text)
+{
+    qsizetype from = 0;
+    qsizetype to = text.size();
+    while (from < to && text[from].unicode() <= 0x20)
+        ++from;
+    while (to > from && text[to - 1].unicode() <= 0x20)
+        --to;
+    return text.mid(from, to - from);
+}

@@ -22,3 +22,7 @@ QByteArray EncodeQueryValue(const QByteArray& value);
 // Base64 of text's bytes in the system code page, with CR LF after every 76
 // characters (also after the last line when it is exactly 76 long).
 QString EncodeBase64Text(const QString& text);
+
+// Removes every character from U+0000 to U+0020 at both ends (QString::trimmed
+// keeps control characters and removes Unicode spaces; this does neither).
+QString TrimControl(const QString& text);

@@ -50,7 +50,8 @@ def read_ini(path):
     """{section: {key: value}} with upper-case names, first match wins."""
     result, section = {}, None
     try:
-        text = open(path, "rb").read().decode("utf-8", "replace")
+        with open(path, "rb") as source:
+            text = source.read().decode("utf-8", "replace")
     except OSError:
         return result
     for line in text.replace("\r\n", "\n").replace("\r", "\n").split("\n"):

@@ -228,10 +228,11 @@ TEST_F(TabRegistry, PopupTitledBeforeItsTabKeepsOneLiveRecord)
     EXPECT_EQ(page->Caption, QStringLiteral("早到的标题"));
     Pump();
     EXPECT_EQ(page->Caption, QStringLiteral("Velmar房产ERP"));
-    TBrowserTab* registered = FForm->FindTab(page->Tag);
+    const int id = page->Tag;
+    TBrowserTab* registered = FForm->FindTab(id);
     EXPECT_EQ(registered->Window, popup);
     FForm->CloseTab(2);
-    EXPECT_EQ(FForm->FindTab(page->Tag), nullptr); // neither record is left behind
+    EXPECT_EQ(FForm->FindTab(id), nullptr); // neither record is left behind
 }
 
 TEST_F(TabRegistry, PageCloseEventSwitchesHandlersOffAndHides)
@@ -357,6 +358,24 @@ TEST_F(TabRegistry, HoverRepaintsOnlyOnEnteringAndLeaving)
     EXPECT_EQ(FForm->FLastMousePos, QPoint(close.Left, close.Top));
     FForm->PageControl1MouseMove(QPoint(close.Right, close.Top)); // right edge is outside
     EXPECT_TRUE(FForm->FTabSlots[2].PointerAway);
+}
+
+TEST_F(TabRegistry, MoreTabsThanSlotsStayWithinTheTable)
+{
+    Login();
+    while (Pages().PageCount() < TFormMain::TabSlotCount + 40)
+        FForm->OpenAddressTab(QStringLiteral("http://service/many"));
+    Pages().SetActivePageIndex(Pages().PageCount() - 2);
+    PaintStrip();
+    FForm->PageControl1MouseMove(QPoint(5, 5));
+    FForm->PageControl1MouseUp(Qt::MiddleButton, QPoint(5, 5));
+    FForm->PageControl1MouseDown(Qt::LeftButton, {});
+    FForm->PageControl1MouseDown(Qt::LeftButton, {}); // closes the active tab, past the table
+    Pump();
+    EXPECT_EQ(Pages().PageCount(), TFormMain::TabSlotCount + 39);
+    ViewOn(Pages().PageCount() - 2)->RaiseLoading(true);
+    FForm->CloseTab(Pages().PageCount() - 2);
+    EXPECT_EQ(Pages().PageCount(), TFormMain::TabSlotCount + 38);
 }
 
 TEST(TabCaption, CutsCharactersWithoutEllipsis)

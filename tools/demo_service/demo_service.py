@@ -48,6 +48,8 @@ def make_png(width=16, height=16, rgb=(0x2a, 0x7a, 0xc8)):
 
 
 GLOBE_PNG = make_png()
+PHOTO_PNG = make_png(48, 48, (0xd0, 0x60, 0x20))
+REPORT_CSV = "编号,名称\n1,样例\n".encode("utf-8")
 
 
 class RequestLog:
@@ -404,6 +406,8 @@ class DemoHandler(BaseHTTPRequestHandler):
                             ("/pages/titles.html", "标题变化"),
                             ("/pages/resources.html", "资源与请求头"),
                             ("/pages/burst.html?n=20", "连续弹出"),
+                            ("/pages/dialogs.html", "对话框与页面命令"),
+                            ("/pages/images.html", "图片与下载"),
                             ("/ver/ver.html", "版本清单"),
                             ("/static/globe.png", "图标"),
                         ))
@@ -530,6 +534,73 @@ class DemoHandler(BaseHTTPRequestHandler):
     def handle_png(self):
         self._reply(200, GLOBE_PNG, "image/png", no_store=False)
 
+    # ---- dialogs, page commands, images, downloads -------------------
+
+    def handle_dialogs(self):
+        # Every dialog reports what the page got back to /api/report, so the
+        # request log shows it.
+        script = ("<script>\n"
+                  "function report(kind, value) {\n"
+                  "  var text = value === null ? 'null' : String(value);\n"
+                  "  document.getElementById('result').textContent = kind + '=' + text;\n"
+                  "  return fetch('/api/report?kind=' + encodeURIComponent(kind) + '&value=' +\n"
+                  "               encodeURIComponent(text));\n"
+                  "}\n"
+                  "function doAlert(text) { alert(text); return report('alert', 'after'); }\n"
+                  "function doConfirm(text) { return report('confirm', confirm(text)); }\n"
+                  "function doPrompt(text) { return report('prompt', prompt(text, 'default')); }\n"
+                  "</script>\n")
+        rows = []
+        for ident, call, label in (
+                ("alert", "doAlert('普通提示')", "alert"),
+                ("confirm", "doConfirm('确定吗？')", "confirm"),
+                ("prompt", "doPrompt('请输入')", "prompt"),
+                ("cmd-clear", "doAlert('NERITH:CLEAR_CACHE:')", "NERITH:CLEAR_CACHE:"),
+                ("cmd-clear-x", "doAlert('NERITH:CLEAR_CACHE:x')", "NERITH:CLEAR_CACHE:x"),
+                ("cmd-relogin", "doAlert('NERITH:RELOGIN:')", "NERITH:RELOGIN:"),
+                ("cmd-relogin-confirm", "doConfirm('NERITH:RELOGIN:')", "confirm NERITH:RELOGIN:"),
+                ("bad-no-colon", "doAlert('NERITH:CLEAR_CACHE')", "NERITH:CLEAR_CACHE"),
+                ("bad-case", "doAlert('NERITH:clear_cache:')", "NERITH:clear_cache:"),
+                ("bad-empty", "doAlert('NERITH::')", "NERITH::"),
+                ("bad-prefix", "doAlert('nerith:RELOGIN:')", "nerith:RELOGIN:"),
+                ("bad-unknown", "doAlert('NERITH:OTHER:x')", "NERITH:OTHER:x")):
+            rows.append("<li><button id=\"btn-%s\" onclick=\"%s\">%s</button></li>"
+                        % (ident, html.escape(call), html.escape(label)))
+        body = ("<h1>对话框与页面命令</h1>\n<p id=\"result\"></p>\n<ul>\n%s\n</ul>"
+                % "\n".join(rows))
+        self._reply(200, page("对话框", body, script))
+
+    def handle_report(self):
+        self._reply(200, b"ok", "text/plain; charset=utf-8")
+
+    def has_session(self):
+        for header in self.headers.get_all("Cookie") or []:
+            for item in header.split(";"):
+                name, sep, value = item.strip().partition("=")
+                if sep and name.strip() == SESSION_COOKIE and value.strip():
+                    return True
+        return False
+
+    def handle_images(self):
+        body = ("<h1>图片</h1>\n"
+                "<img id=\"img-png\" src=\"/img/photo.png\" width=\"96\" height=\"96\" alt=\"photo\">\n"
+                "<img id=\"img-query\" src=\"/img/a.jpg?v=2\" width=\"96\" height=\"96\" alt=\"a\">\n"
+                "<img id=\"img-plain\" src=\"/img/123\" width=\"96\" height=\"96\" alt=\"123\">\n"
+                "<img id=\"img-private\" src=\"/img/private.png\" width=\"96\" height=\"96\" alt=\"private\">\n"
+                "<p><a id=\"download\" href=\"/files/report.csv\">下载报表</a></p>")
+        self._reply(200, page("图片", body))
+
+    def handle_image(self):
+        # Only a logged-in browser (the session cookie) gets the private one.
+        if self.req_path == "/img/private.png" and not self.has_session():
+            self._reply(403, b"no session", "text/plain")
+            return
+        self._reply(200, PHOTO_PNG, "image/png", no_store=False)
+
+    def handle_download(self):
+        self._reply(200, REPORT_CSV, "text/csv; charset=utf-8",
+                    headers=[("Content-Disposition", "attachment; filename=\"report.csv\"")])
+
     def not_found(self):
         body = page("404", "<h1>404 Not Found</h1>\n<p>%s</p>"
                     % html.escape(self.req_path))
@@ -553,6 +624,14 @@ ROUTES = {
     "/api/ping": DemoHandler.handle_ping,
     "/pages/resources.html": DemoHandler.handle_resources,
     "/pages/burst.html": DemoHandler.handle_burst,
+    "/pages/dialogs.html": DemoHandler.handle_dialogs,
+    "/api/report": DemoHandler.handle_report,
+    "/pages/images.html": DemoHandler.handle_images,
+    "/img/photo.png": DemoHandler.handle_image,
+    "/img/a.jpg": DemoHandler.handle_image,
+    "/img/123": DemoHandler.handle_image,
+    "/img/private.png": DemoHandler.handle_image,
+    "/files/report.csv": DemoHandler.handle_download,
 }
 
 

@@ -76,6 +76,18 @@ void TQtBrowserEngine::PrepareWindow(QWidget* window)
 void TQtBrowserEngine::ProfileDownloadRequested(QWebEngineDownloadRequest* download)
 {
     TQtChromium* view = TQtChromium::FromPage(download->page());
+    if (TQtChromium::TPendingSave save; view && view->TakePendingSave(download->url(), save)) {
+        // A fetch the shell asked for: straight to its file, and report the end.
+        const QFileInfo target(save.Path);
+        download->setDownloadDirectory(target.absolutePath());
+        download->setDownloadFileName(target.fileName());
+        connect(download, &QWebEngineDownloadRequest::isFinishedChanged, download, [download, done = save.Done] {
+            if (download->isFinished() && done)
+                done(download->state() == QWebEngineDownloadRequest::DownloadCompleted);
+        });
+        download->accept();
+        return;
+    }
     TDownloadReply reply;
     if (view && view->OnBeforeDownload) {
         TDownloadRequest request;

@@ -1,6 +1,7 @@
 #include "engine/qt/QtChromium.h"
 
 #include <QContextMenuEvent>
+#include <QFileInfo>
 #include <QMenu>
 #include <QVBoxLayout>
 #include <QWebEngineContextMenuRequest>
@@ -213,6 +214,32 @@ QString TQtChromium::Title() const
 bool TQtChromium::IsLoading() const
 {
     return FIsLoading;
+}
+
+void TQtChromium::SaveUrlToFile(const QUrl& url, const QString& path, std::function<void(bool ok)> done)
+{
+    if (!FPage || !url.isValid()) {
+        if (done)
+            done(false);
+        return;
+    }
+    FPendingSaves.append({url, path, std::move(done)});
+    FPage->download(url, QFileInfo(path).fileName());
+}
+
+bool TQtChromium::TakePendingSave(const QUrl& url, TPendingSave& save)
+{
+    if (FPendingSaves.isEmpty())
+        return false;
+    qsizetype index = 0;
+    for (qsizetype i = 0; i < FPendingSaves.size(); ++i) {
+        if (FPendingSaves[i].Url == url) {
+            index = i;
+            break;
+        }
+    }
+    save = FPendingSaves.takeAt(index);
+    return true;
 }
 
 QWebEnginePage* TQtChromium::Page() const

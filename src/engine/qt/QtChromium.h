@@ -22,6 +22,7 @@ public:
     QString Url() const override;
     QString Title() const override;
     bool IsLoading() const override;
+    void SaveUrlToFile(const QUrl& url, const QString& path, std::function<void(bool ok)> done) override;
 
     QWebEnginePage* Page() const;
     QWebEngineView* View() const;
@@ -35,6 +36,17 @@ public:
     bool RaiseJsDialog(const TJsDialogRequest& request, TJsDialogReply& reply);
     void RaiseBeforeResourceLoad(const QUrl& url, TRequestHeaders& headers);
 
+    // A fetch SaveUrlToFile started, waiting for the engine's download request.
+    struct TPendingSave
+    {
+        QUrl Url;
+        QString Path;
+        std::function<void(bool ok)> Done;
+    };
+    // Takes the pending save that a download of url belongs to: the one for
+    // that address, else (after a redirect) the oldest one.
+    bool TakePendingSave(const QUrl& url, TPendingSave& save);
+
 private:
     void DisconnectEvents();
 
@@ -42,4 +54,5 @@ private:
     QPointer<QWebEngineView> FView;
     bool FIsPopup = false;
     bool FIsLoading = false;
+    QList<TPendingSave> FPendingSaves;
 };

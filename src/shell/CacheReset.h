@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Name of the reset script in the program folder, and the engine's cookie
+// files that survive the reset.
+inline constexpr char CacheResetScriptName[] = "ClearCache.sh";
+inline constexpr const char* CookieFileNames[] = {"Cookies", "Cookies-journal"};
+
+// A word for /bin/sh that stands for exactly these bytes, whatever they hold
+// (spaces, quotes, $, backquotes, ;, &, newlines).
+QByteArray ShellQuote(const QByteArray& bytes);
+
+// The reset script for the program folder appDir (with or without a trailing
+// separator) and the executable to start again. It pauses, empties cache/
+// (sub-folders stay), puts the cookie files back, removes their copies
+// beside the program and starts the executable. It never follows a symbolic
+// link, so nothing outside cache/ is removed or written.
+QByteArray CacheResetScript(const QString& appDir, const QString& executable);

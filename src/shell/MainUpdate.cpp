@@ -1,0 +1,58 @@
+// The version check and the hand-over to the updater.
+
+#include "shell/Main.h"
+
+#include "app/Global.h"
+#include "platform/Platform.h"
+#include "service/VersionManifest.h"
+#include "shell/AppMessageBox.h"
+#include "util/AppError.h"
+#include "util/HttpFetch.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTimer>
+
+void TFormMain::CheckForUpdate(const std::shared_ptr<TWindowLink>& link)
+{
+    std::optional<QString> question;
+    try {
+        const std::optional<TVersionManifest> manifest =
+            VersionManifest::Read(FetchUrlText(ServiceUrl(QStringLiteral("/ver/ver.html"))));
+        if (!manifest)
+            return;
+        question = VersionManifest::UpdateQuestion(*manifest);
+    } catch (const EAppError& error) {
+        // Only the question is ever shown; everything else goes to the debug channel.
+        qDebug().noquote() << error.Message();
+        return;
+    }
+    if (!question)
+        return; // the client is current
+    // The question belongs to the main thread; a window that is gone by then
+    // drops it.
+    link->With([&question](TFormMain& window) {
+        QMetaObject::invokeMethod(
+            &window, [&window, text = *question] { window.AskForUpdate(text); }, Qt::QueuedConnection);
+    });
+}
+
+void TFormMain::AskForUpdate(const QString& question)
+{
+    if (AppMessageBox(question, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    const QString document = VersionManifest::HandOverDocument(QFileInfo(Platform::ExecutablePath()).fileName());
+#ifdef Q_OS_WIN
+    const QString updater = AppFile(QStringLiteral("Update.exe"));
+#else
+    const QString updater = AppFile(QStringLiteral("Update"));
+#endif
+    // Whether the updater starts or not, the program closes for it.
+    if (!QProcess::startDetached(updater, {VersionManifest::HandOverText(document)}, gAppDir))
+        qDebug().noquote() << QStringLiteral("Cannot start %1").arg(updater);
+    FExitRequested = true;
+    FClosing = true;
+    FConfirmExit = false;
+    QTimer::singleShot(0, this, [this] { close(); });
+}

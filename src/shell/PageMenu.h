@@ -1,0 +1,12 @@
+#pragma once
+
+#include "engine/Chromium.h"
+
+// The shell's own entries of a page's context menu.
+inline constexpr int MenuIdRefresh = TContextMenuModel::MenuIdUserFirst + 3;    // "刷新"
+inline constexpr int MenuIdSaveImage = TContextMenuModel::MenuIdUserFirst + 16; // "图片另存为..."
+
+// Trims the engine's menu (its view-source entry goes, found by what it
+// does) and adds the shell's entries: "刷新" always, and over an image a
+// separator and "图片另存为...".
+void EditPageMenu(const TContextMenuParams& params, TContextMenuModel& model);
