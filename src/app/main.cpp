@@ -11,6 +11,9 @@
 #include "shell/ShellMessages.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 int main(int argc, char* argv[])
 {
@@ -23,6 +26,16 @@ int main(int argc, char* argv[])
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false); // the window hides to the tray; only an exit ends the loop
+    // The toolkit's own texts (the engine's menu entries, file dialogs) in
+    // the program's language.
+    QTranslator baseTexts;
+    QTranslator engineTexts;
+    const QString translations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    const QLocale locale(settings.Locale);
+    if (baseTexts.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), translations))
+        QCoreApplication::installTranslator(&baseTexts);
+    if (engineTexts.load(locale, QStringLiteral("qtwebengine"), QStringLiteral("_"), translations))
+        QCoreApplication::installTranslator(&engineTexts);
     if (const QString error = TQtBrowserEngine::CheckAvailable(); !error.isEmpty()) {
         ShowMessageBox(AppTitle(), error, MB_OK | 0x10);
         return 1;

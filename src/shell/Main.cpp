@@ -12,6 +12,7 @@
 #include "shell/ShellMessages.h"
 #include "util/AppError.h"
 #include "util/CommonThread.h"
+#include "util/HttpFetch.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -135,6 +136,7 @@ void TFormMain::FormCreate()
 
 void TFormMain::StartBackgroundTasks()
 {
+    HttpFetch::GlobalInit();
     auto* login = new TCommonThread(); // frees itself when done
     login->FSynchronized = false;
     login->FMaxRuns = 1;

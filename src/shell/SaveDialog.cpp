@@ -35,6 +35,7 @@ std::optional<QString> ExecuteSaveDialog(QWidget* owner, const TSaveDialogOption
         return Hook()(options);
 
     QFileDialog dialog(owner);
+    dialog.setWindowTitle(QStringLiteral("另存为"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);

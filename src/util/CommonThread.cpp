@@ -4,11 +4,27 @@
 
 #include <QCoreApplication>
 
+#include <chrono>
 #include <exception>
+#include <thread>
+
+namespace {
+std::atomic<int> gLiveThreads{0};
+} // namespace
 
 TCommonThread::TCommonThread()
 {
-    connect(this, &QThread::finished, this, &QObject::deleteLater);
+    ++gLiveThreads;
+}
+
+TCommonThread::~TCommonThread()
+{
+    --gLiveThreads;
+}
+
+int TCommonThread::LiveCount()
+{
+    return gLiveThreads;
 }
 
 void TCommonThread::SetTask(TMethod task)
@@ -18,10 +34,10 @@ void TCommonThread::SetTask(TMethod task)
 
 void TCommonThread::Start()
 {
-    start(QThread::LowestPriority);
+    std::thread([this] { Run(); }).detach();
 }
 
-void TCommonThread::run()
+void TCommonThread::Run()
 {
     Platform::LowerCurrentThreadPriority();
     try {
@@ -29,19 +45,20 @@ void TCommonThread::run()
     } catch (...) {
         // A failing task ends the thread silently; the error goes with it.
     }
+    delete this;
 }
 
 void TCommonThread::Execute()
 {
     int runs = 0;
-    while (!isInterruptionRequested()) {
+    while (!FTerminated) {
         const int maxRuns = FMaxRuns;
         if (FActive && (runs < maxRuns || maxRuns == -1)) {
             if (!FPaused) {
                 RunTask();
                 ++runs;
             }
-            msleep(static_cast<unsigned long>(qMax(0, FInterval.load())));
+            std::this_thread::sleep_for(std::chrono::milliseconds(qMax(0, FInterval.load())));
             continue;
         }
         if (FOnFinished)

@@ -63,6 +63,15 @@ void InitCurlOnce()
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+} // namespace
+
+void HttpFetch::GlobalInit()
+{
+    InitCurlOnce();
+}
+
+namespace {
+
 QString Ms(std::chrono::milliseconds span)
 {
     return QString::number(span.count());

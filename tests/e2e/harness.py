@@ -383,9 +383,13 @@ class DevToolsPage:
         """A real mouse click (with modifiers: 2 = Ctrl) at the element's centre."""
         box = self.evaluate("(function(){var r=document.querySelector(%s).getBoundingClientRect();"
                             "return [r.left + r.width / 2, r.top + r.height / 2];})()" % json.dumps(selector))
-        for kind in ("mousePressed", "mouseReleased"):
-            self.call("Input.dispatchMouseEvent", type=kind, x=box[0], y=box[1], button="left", clickCount=1,
-                      modifiers=modifiers)
+        self.call("Input.dispatchMouseEvent", type="mousePressed", x=box[0], y=box[1], button="left",
+                  clickCount=1, modifiers=modifiers)
+        try:
+            self.call("Input.dispatchMouseEvent", type="mouseReleased", x=box[0], y=box[1], button="left",
+                      clickCount=1, modifiers=modifiers)
+        except RuntimeError:
+            pass  # the click may close the page before it answers
 
     def close(self):
         try:

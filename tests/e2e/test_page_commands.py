@@ -129,7 +129,7 @@ class PageCommands(ClientTestCase):
         self.wait_handle()
 
     def save_through_dialog(self, path):
-        dialog = wait_for(lambda: next((w for w, t in self.windows() if "Save" in t), None), 20,
+        dialog = wait_for(lambda: next((w for w, t in self.windows() if "另存为" in t), None), 20,
                           what="the save dialog")
         self.desktop.screenshot("page-commands-save-dialog.png")
         self.desktop.xdotool("windowactivate", "--sync", dialog)

@@ -5,7 +5,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QPointer>
+#include <QThread>
 
 #include <atomic>
 #include <stdexcept>
@@ -19,12 +19,11 @@ struct TProbe
 {
     std::atomic<int> Runs{0};
     std::atomic<int> Finished{0};
-    QPointer<TCommonThread> Thread;
+    const int LiveBefore = TCommonThread::LiveCount();
 
     TCommonThread* Make(int maxRuns, int interval = 10)
     {
         auto* thread = new TCommonThread(); // frees itself after its body ends
-        Thread = thread;
         thread->FSynchronized = false;
         thread->FMaxRuns = maxRuns;
         thread->FInterval = interval;
@@ -32,7 +31,7 @@ struct TProbe
         thread->FOnFinished = [this] { ++Finished; };
         return thread;
     }
-    bool Gone() { return WaitUntil([this] { return Thread.isNull(); }); }
+    bool Gone() { return WaitUntil([this] { return TCommonThread::LiveCount() == LiveBefore; }); }
 };
 
 TEST(CommonThread, NeverRunsWhenThereIsNothingToRun)
