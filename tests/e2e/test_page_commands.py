@@ -58,6 +58,11 @@ class PageCommands(ClientTestCase):
         # The dialog blocks the page's script: start it after the evaluation returns.
         page.evaluate("setTimeout(function(){ %s; }, 0); true" % call)
 
+    def answer(self, box, key):
+        """Presses key in the box and waits until the box is gone."""
+        self.press(box, key)
+        wait_for(lambda: box not in [w for w, _ in self.windows()], 20, what="the box to close")
+
     def test_ordinary_dialogs_are_the_shells_boxes(self):
         page = self.open_page("/pages/dialogs.html")
 
@@ -66,25 +71,25 @@ class PageCommands(ClientTestCase):
         box, title = self.box(before)
         self.assertEqual(title, TITLE)
         self.desktop.screenshot("page-commands-alert.png")
-        self.press(box, "Return")
+        self.answer(box, "Return")
         wait_for(lambda: self.reports("alert"), 20, what="the page going on after the alert")
         self.assertIn("value=after", self.reports("alert")[0])
 
         before = self.windows()
         self.later(page, "doConfirm('确定吗？')")
-        self.press(self.box(before)[0], "Return")  # Yes
+        self.answer(self.box(before)[0], "Return")  # Yes
         wait_for(lambda: len(self.reports("confirm")) == 1, 20, what="the confirm answered Yes")
-        wait_for(lambda: self.windows() == before, 20, what="the box to close")
+        before = self.windows()
         self.later(page, "doConfirm('确定吗？')")
-        self.press(self.box(before)[0], "Escape")  # No
+        self.answer(self.box(before)[0], "Escape")  # No
         wait_for(lambda: len(self.reports("confirm")) == 2, 20, what="the confirm answered No")
         self.assertEqual([q.split("value=")[1] for q in self.reports("confirm")], ["true", "false"])
 
-        wait_for(lambda: self.windows() == before, 20, what="the box to close")
+        before = self.windows()
         self.later(page, "doPrompt('请输入')")
         box, title = self.box(before)
         self.assertEqual(title, TITLE)
-        self.press(box, "Return")
+        self.answer(box, "Return")
         wait_for(lambda: self.reports("prompt"), 20, what="the prompt's answer")
         self.assertIn("value=null", self.reports("prompt")[0])
 
