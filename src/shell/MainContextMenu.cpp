@@ -7,6 +7,7 @@
 #include "shell/PageMenu.h"
 #include "shell/SaveDialog.h"
 
+#include <QFileInfo>
 #include <QPointer>
 
 namespace {
@@ -64,6 +65,13 @@ void TFormMain::crmBeforeDownload(TChromium*, const TDownloadRequest& Request, T
     const std::optional<QString> file = ExecuteSaveDialog(this, {QString(), Request.SuggestedName, QString()});
     if (!file)
         return;
+    // The engine fails a download into a folder it cannot write without a
+    // word; say so here instead of starting one that cannot land.
+    const QFileInfo folder(QFileInfo(*file).absolutePath());
+    if (!folder.isDir() || !folder.isWritable()) {
+        AppMessageBox(QStringLiteral("保存失败！"), 0x30);
+        return;
+    }
     Reply.Accept = true;
     Reply.FullPath = *file;
 }

@@ -475,6 +475,13 @@ TEST_F(PageCommands, DownloadsGoThroughTheSaveDialog)
     EXPECT_EQ(reply.FullPath, *FChosen);
     ASSERT_EQ(FDialogs.size(), 2u);
     EXPECT_EQ(FDialogs[1].FileName, QStringLiteral("report.csv"));
+
+    // A folder that is not there cannot take the file: said, and not started.
+    const std::size_t boxes = FBoxes.size();
+    FChosen = FProgram.File(QStringLiteral("no/such/folder/saved.csv"));
+    EXPECT_FALSE(View().RaiseDownload(request).Accept);
+    ASSERT_EQ(FBoxes.size(), boxes + 1);
+    EXPECT_EQ(FBoxes.back().Text, QStringLiteral("保存失败！"));
 }
 
 TEST_F(PageCommands, MenuCommandsActOnTheirOwnView)
