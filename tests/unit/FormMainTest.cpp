@@ -17,24 +17,14 @@ protected:
     void SetUp() override
     {
         gAppDir = FProgram.Path();
-        SetMessageBoxHook([this](const QString& caption, const QString& text, int flags) {
-            FBoxes.push_back({caption, text, flags});
-            return IDOK;
-        });
     }
-    void TearDown() override { SetMessageBoxHook(nullptr); }
 
-    struct TBox
-    {
-        QString Caption;
-        QString Text;
-        int Flags;
-    };
     TScratchDir FProgram;
     TScratchDir FRuntime;
     TEnvGuard FRuntimeEnv{"XDG_RUNTIME_DIR", FRuntime.Path().toLocal8Bit()};
     TFakeBrowserEngine FEngine;
-    std::vector<TBox> FBoxes;
+    TMessageBoxRecorder FMessages{IDOK};
+    std::vector<TRecordedBox>& FBoxes = FMessages.Boxes;
 };
 
 TEST_F(FormMain, CreationWritesTheHandleAndReadsTheOptions)
@@ -95,10 +85,7 @@ TEST_F(FormMain, EveryCloseAttemptWritesThePlacementAndOnlyAnExitEndsTheProgram)
     EXPECT_EQ(saved.Right - saved.Left, form.frameGeometry().width());
     EXPECT_EQ(saved.Bottom - saved.Top, form.frameGeometry().height());
 
-    SetMessageBoxHook([this](const QString& caption, const QString& text, int flags) {
-        FBoxes.push_back({caption, text, flags});
-        return IDNO;
-    });
+    FMessages.Answer = IDNO;
     form.NExitClick();
     ASSERT_EQ(FBoxes.size(), 1u);
     EXPECT_EQ(FBoxes[0].Text, QStringLiteral("确定要退出吗？"));
@@ -107,7 +94,7 @@ TEST_F(FormMain, EveryCloseAttemptWritesThePlacementAndOnlyAnExitEndsTheProgram)
     EXPECT_FALSE(form.FClosing);
 
     QFile::remove(path);
-    SetMessageBoxHook([](const QString&, const QString&, int) { return IDYES; });
+    FMessages.Answer = IDYES;
     form.NExitClick();
     EXPECT_TRUE(form.FClosing);
     EXPECT_FALSE(form.isVisible());

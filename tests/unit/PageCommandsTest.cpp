@@ -307,10 +307,6 @@ protected:
     void SetUp() override
     {
         gAppDir = FProgram.Path();
-        SetMessageBoxHook([this](const QString& caption, const QString& text, int flags) {
-            FBoxes.push_back({caption, text, flags});
-            return FAnswer;
-        });
         SetStartWhenEndedHook([this](const TStartCommand& command) { FStarted.push_back(command); });
         SetSaveDialogHook([this](const TSaveDialogOptions& options) {
             FDialogs.push_back(options);
@@ -322,7 +318,6 @@ protected:
     void TearDown() override
     {
         FForm.reset();
-        SetMessageBoxHook(nullptr);
         SetStartWhenEndedHook(nullptr);
         SetSaveDialogHook(nullptr);
     }
@@ -333,19 +328,14 @@ protected:
         return View().RaiseJsDialog({QUrl(QStringLiteral("http://service/")), type, text, defaultText});
     }
 
-    struct TBox
-    {
-        QString Caption;
-        QString Text;
-        int Flags;
-    };
     TScratchDir FProgram;
     TScratchDir FRuntime;
     TEnvGuard FRuntimeEnv{"XDG_RUNTIME_DIR", FRuntime.Path().toLocal8Bit()};
     TFakeBrowserEngine FEngine;
+    TMessageBoxRecorder FMessages{IDOK};
+    std::vector<TRecordedBox>& FBoxes = FMessages.Boxes;
+    int& FAnswer = FMessages.Answer;
     std::unique_ptr<TFormMain> FForm;
-    std::vector<TBox> FBoxes;
-    int FAnswer = IDOK;
     std::vector<TStartCommand> FStarted;
     std::vector<TSaveDialogOptions> FDialogs;
     std::optional<QString> FChosen;

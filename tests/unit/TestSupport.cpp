@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "shell/AppMessageBox.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -24,6 +26,20 @@ TEnvGuard::~TEnvGuard()
         qputenv(FName, *FOld);
     else
         qunsetenv(FName);
+}
+
+TMessageBoxRecorder::TMessageBoxRecorder(int answer)
+    : Answer(answer)
+{
+    SetMessageBoxHook([this](const QString& caption, const QString& text, int flags) {
+        Boxes.push_back({caption, text, flags});
+        return Answer;
+    });
+}
+
+TMessageBoxRecorder::~TMessageBoxRecorder()
+{
+    SetMessageBoxHook(nullptr);
 }
 
 void WriteBytes(const QString& path, const QByteArray& bytes)

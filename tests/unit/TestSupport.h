@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 // A scratch folder, removed with the object; Path() ends with a separator.
 class TScratchDir
@@ -34,6 +35,27 @@ private:
 
 void WriteBytes(const QString& path, const QByteArray& bytes);
 QByteArray ReadBytes(const QString& path);
+
+// Answers the shell's message boxes with Answer and records each one, for
+// the life of the object.
+struct TRecordedBox
+{
+    QString Caption;
+    QString Text;
+    int Flags;
+};
+
+class TMessageBoxRecorder
+{
+public:
+    explicit TMessageBoxRecorder(int answer = 1 /* IDOK */);
+    ~TMessageBoxRecorder();
+    TMessageBoxRecorder(const TMessageBoxRecorder&) = delete;
+    TMessageBoxRecorder& operator=(const TMessageBoxRecorder&) = delete;
+
+    std::vector<TRecordedBox> Boxes;
+    int Answer;
+};
 
 // Runs the event loop until done() is true or timeoutMs passed; gives done().
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
