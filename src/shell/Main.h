@@ -139,6 +139,8 @@ private:
     void CreatePages();
     void BindEvents(TChromium* view);
     void DisposeTab(TBrowserTab* tab);
+    // The window caption for the tab on page: "<tab> - Velmar房产ERP <version>".
+    void ShowCaptionOf(const TTabPage* page);
     TTabPage* PageOf(const QWidget* view) const;
     void ApplyPlacement(const TWindowPlacement& placement);
     void HideToTray();

@@ -61,7 +61,7 @@ void TFormMain::crmTitleChange(TChromium* Sender, const QString& Title)
     page->Caption = PageControl1->IndexOf(page) == 1 ? AppTitle() : Title;
     PageControl1->RepaintTabs();
     if (PageControl1->Page(PageControl1->ActivePageIndex()) == page)
-        setWindowTitle(QStringLiteral("%1 - %2 %3").arg(page->Caption, AppTitle(), QLatin1String(ClientVersion)));
+        ShowCaptionOf(page);
 }
 
 void TFormMain::crmLoadingStateChange(TChromium* Sender, bool IsLoading, bool, bool)
@@ -98,6 +98,11 @@ void TFormMain::crmClose(TChromium*)
     QTimer::singleShot(0, this, [this] { close(); });
 }
 
+void TFormMain::ShowCaptionOf(const TTabPage* page)
+{
+    setWindowTitle(QStringLiteral("%1 - %2 %3").arg(page->Caption, AppTitle(), QLatin1String(ClientVersion)));
+}
+
 void TFormMain::PageControl1Change()
 {
     if (FClosing)
@@ -106,7 +111,7 @@ void TFormMain::PageControl1Change()
     TBrowserTab* tab = ActiveTab();
     if (!tab || !tab->Sheet)
         return;
-    setWindowTitle(QStringLiteral("%1 - %2 %3").arg(tab->Sheet->Caption, AppTitle(), QLatin1String(ClientVersion)));
+    ShowCaptionOf(tab->Sheet);
     if (tab->Browser && tab->Window)
         tab->Window->setFocus();
 }

@@ -271,6 +271,14 @@ class ClientTestCase(unittest.TestCase):
             return value if self.desktop.map_state(value) is not None else None
         return int(wait_for(handle, timeout, what="the window handle in config.ini"))
 
+    def login_page(self):
+        """DevTools access to the first tab once its login page has loaded."""
+        self.wait_handle()
+        page = open_devtools(lambda p: p["url"].startswith(self.service.base + "/?ComputerName="))
+        self.addCleanup(page.close)
+        wait_for(lambda: page.evaluate("document.readyState") == "complete", 20, what="the login page")
+        return page
+
     def wait_devtools(self, timeout=30):
         return wait_for(lambda: try_json(DEVTOOLS + "/json/version"), timeout, what="the DevTools endpoint")
 

@@ -4,7 +4,7 @@ saving and downloads, with the real engine."""
 import os
 import unittest
 
-from harness import ClientTestCase, devtools_pages, http_get, open_devtools, wait_for
+from harness import ClientTestCase, devtools_pages, http_get, wait_for
 
 TITLE = "Velmar房产ERP"
 
@@ -21,12 +21,8 @@ class PageCommands(ClientTestCase):
 
     def open_page(self, path):
         self.start_client()
-        self.wait_handle()
-        base = self.service.base
-        page = open_devtools(lambda p: p["url"].startswith(base + "/?ComputerName="))
-        self.addCleanup(page.close)
-        wait_for(lambda: page.evaluate("document.readyState") == "complete", 20, what="the login page")
-        page.navigate(base + path)
+        page = self.login_page()
+        page.navigate(self.service.base + path)
         return page
 
     def windows(self):

@@ -3,7 +3,7 @@
 import time
 import unittest
 
-from harness import ClientTestCase, devtools_pages, open_devtools, wait_for
+from harness import ClientTestCase, devtools_pages, wait_for
 
 
 class Tabs(ClientTestCase):
@@ -16,11 +16,9 @@ class Tabs(ClientTestCase):
 
     def test_links_and_window_open_become_tabs_and_ctrl_click_stays_behind(self):
         self.start_client()
+        first = self.login_page()
         handle = self.wait_handle()
         base = self.service.base
-        first = open_devtools(lambda p: p["url"].startswith(base + "/?ComputerName="))
-        self.addCleanup(first.close)
-        wait_for(lambda: first.evaluate("document.readyState") == "complete", 20, what="the login page")
         first.navigate(base + "/pages/popups.html")
         first_title = "Velmar房产ERP - Velmar房产ERP 1.0.0.2"
         wait_for(lambda: self.window_title(handle) == first_title, 10,
@@ -56,11 +54,7 @@ class Tabs(ClientTestCase):
 
     def test_every_request_carries_the_language_header(self):
         self.start_client()
-        self.wait_handle()
-        base = self.service.base
-        first = open_devtools(lambda p: p["url"].startswith(base + "/?ComputerName="))
-        self.addCleanup(first.close)
-        wait_for(lambda: first.evaluate("document.readyState") == "complete", 20, what="the login page")
+        first = self.login_page()
         first.evaluate("void window.open('/pages/resources.html')")  # a popup's view, too
         wait_for(lambda: any(e["path"] == "/api/ping" for e in self.service.log()), 20, what="the page's XHR")
         first.evaluate("fetch('/api/ping?from=first').then(function(r){return r.text();})")
