@@ -1,12 +1,12 @@
 // Process entry: the start-up in its fixed order.
 
 #include "app/EngineStart.h"
-#include "app/Global.h"
+#include "core/Global.h"
 #include "app/SingleInstance.h"
 #include "engine/qt/QtBrowserEngine.h"
 #include "platform/Platform.h"
 #include "platform/ShellMessage.h"
-#include "shell/AppMessageBox.h"
+#include "widgets/AppMessageBox.h"
 #include "shell/Main.h"
 #include "shell/ShellMessages.h"
 

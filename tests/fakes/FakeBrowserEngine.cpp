@@ -8,8 +8,8 @@ void TFakeChromium::Load(const QString& url)
 
 TChromium* TFakeChromium::RaisePopup(const TPopupRequest& request)
 {
-    TChromium* target = OnBeforePopup ? OnBeforePopup(this, request) : nullptr;
-    if (auto* fake = dynamic_cast<TFakeChromium*>(target)) {
+    TChromium* target = Handler().crmBeforePopup(this, request);
+    if (auto* fake = qobject_cast<TFakeChromium*>(target)) {
         fake->FIsPopup = true;
         fake->FUrl = request.TargetUrl.toString();
     }
@@ -19,57 +19,49 @@ TChromium* TFakeChromium::RaisePopup(const TPopupRequest& request)
 TRequestHeaders TFakeChromium::RaiseBeforeResourceLoad(const QUrl& url)
 {
     TRequestHeaders headers;
-    if (OnBeforeResourceLoad)
-        OnBeforeResourceLoad(this, url, headers);
+    Handler().crmBeforeResourceLoad(this, url, headers);
     return headers;
 }
 
 void TFakeChromium::RaiseTitle(const QString& title)
 {
     FTitle = title;
-    if (OnTitleChange)
-        OnTitleChange(this, title);
+    Q_EMIT TitleChanged(title);
 }
 
 void TFakeChromium::RaiseLoading(bool loading)
 {
     FLoading = loading;
-    if (OnLoadingStateChange)
-        OnLoadingStateChange(this, loading, false, false);
+    Q_EMIT LoadingStateChanged(loading, false, false);
 }
 
 void TFakeChromium::RaiseClose()
 {
-    if (OnClose)
-        OnClose(this);
+    Q_EMIT CloseRequested();
 }
 
 TJsDialogReply TFakeChromium::RaiseJsDialog(const TJsDialogRequest& request)
 {
     TJsDialogReply reply;
-    if (OnJsdialog)
-        OnJsdialog(this, request, reply);
+    Handler().crmJsdialog(this, request, reply);
     return reply;
 }
 
 TContextMenuModel TFakeChromium::RaiseContextMenu(const TContextMenuParams& params, TContextMenuModel model)
 {
-    if (OnBeforeContextMenu)
-        OnBeforeContextMenu(this, params, model);
+    Handler().crmBeforeContextMenu(this, params, model);
     return model;
 }
 
 void TFakeChromium::RaiseContextMenuCommand(const TContextMenuParams& params, int commandId)
 {
-    if (OnContextMenuCommand)
-        OnContextMenuCommand(this, params, commandId);
+    Q_EMIT ContextMenuCommand(params, commandId);
 }
 
 TDownloadReply TFakeChromium::RaiseDownload(const TDownloadRequest& request)
 {
     TDownloadReply reply;
-    if (OnBeforeDownload)
-        OnBeforeDownload(this, request, reply);
+    Handler().crmBeforeDownload(this, request, reply);
     return reply;
 }
 

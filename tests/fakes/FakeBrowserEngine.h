@@ -12,6 +12,8 @@
 // and raises each event on demand.
 class TFakeChromium : public TChromium
 {
+    Q_OBJECT
+
 public:
     using TChromium::TChromium;
 
@@ -22,10 +24,12 @@ public:
     QString Url() const override { return FUrl; }
     QString Title() const override { return FTitle; }
     bool IsLoading() const override { return FLoading; }
+    void SetDefaultTextEncoding(const QString& encoding) override { TextEncoding = encoding; }
 
     QStringList Loads;
     int StopCount = 0;
     int ReloadCount = 0;
+    QString TextEncoding;
 
     TChromium* RaisePopup(const TPopupRequest& request);
     TRequestHeaders RaiseBeforeResourceLoad(const QUrl& url);

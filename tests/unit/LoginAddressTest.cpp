@@ -1,6 +1,7 @@
-#include "app/Global.h"
+#include "core/Global.h"
 #include "service/LoginAddress.h"
-#include "shell/AppMessageBox.h"
+#include "service/ServiceTasks.h"
+#include "widgets/AppMessageBox.h"
 #include "shell/Main.h"
 
 #include "FakeBrowserEngine.h"
@@ -52,10 +53,20 @@ TEST(LoginAddress, TaskDropsItsResultWhenTheWindowIsGone)
         auto form = std::make_unique<TFormMain>(engine);
         form.reset();
     }
-    const auto link = std::make_shared<TWindowLink>(nullptr);
-    TFormMain::BuildLoginAddress(link); // finds no window: nothing happens
-    QThread::msleep(200);
+    // A task whose object is gone by the time the result is delivered drops it.
+    bool reported = false;
+    {
+        TLoginAddressTask task;
+        QObject::connect(&task, &TLoginAddressTask::LoginAddressReady, [&reported] { reported = true; });
+        task.Start();
+        QThread::msleep(300);
+    }
     QCoreApplication::processEvents();
+    EXPECT_FALSE(reported);
+    TLoginAddressTask live;
+    QObject::connect(&live, &TLoginAddressTask::LoginAddressReady, [&reported] { reported = true; });
+    live.Start();
+    EXPECT_TRUE(WaitUntil([&reported] { return reported; }, 20000));
     SetMessageBoxHook(nullptr);
 }
 

@@ -1,6 +1,6 @@
-#include "app/Global.h"
+#include "core/Global.h"
 #include "platform/Platform.h"
-#include "shell/AppMessageBox.h"
+#include "widgets/AppMessageBox.h"
 #include "shell/CacheReset.h"
 #include "shell/ImageSaveName.h"
 #include "shell/Main.h"

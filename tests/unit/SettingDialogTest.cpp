@@ -1,6 +1,6 @@
-#include "app/Global.h"
+#include "core/Global.h"
 #include "config/ConfigFile.h"
-#include "shell/AppMessageBox.h"
+#include "widgets/AppMessageBox.h"
 #include "util/RegistryHelpers.h"
 #include "windows/Setting.h"
 

@@ -1,9 +1,13 @@
-#include "app/Global.h"
-#include "shell/AppMessageBox.h"
+#include "core/Global.h"
+#include "shell/CloseRules.h"
 #include "shell/Main.h"
 #include "shell/PageControl.h"
+#include "shell/PopupLimit.h"
 #include "shell/ShellMessages.h"
 #include "shell/TabCaption.h"
+#include "shell/TabRegistry.h"
+#include "shell/TabStrip.h"
+#include "widgets/AppMessageBox.h"
 
 #include "FakeBrowserEngine.h"
 #include "TestSupport.h"
@@ -17,31 +21,45 @@
 
 namespace {
 
-class TabRegistry : public testing::Test
+void Pump()
+{
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+}
+
+// The registry and the strip on a bare tab control, without a main window or
+// background tasks. The fixture answers popups and closes the way the window
+// does: the popup's tab and every close follow through the event queue.
+class TabRegistry : public testing::Test, public TChromiumHandler
 {
 protected:
     void SetUp() override
     {
-        gAppDir = FProgram.Path();
-        SetMessageBoxHook([](const QString&, const QString&, int) { return IDNO; });
-        FForm = std::make_unique<TFormMain>(FEngine);
-        FForm->show();
-        FForm->showNormal();
-        FForm->resize(1000, 700);
-        Pump();
-    }
-    void TearDown() override
-    {
-        FForm.reset();
-        SetMessageBoxHook(nullptr);
+        QObject::connect(&FRegistry, &TTabRegistry::ViewCreated, &FPages, [this](TChromium* view) {
+            view->SetHandler(this);
+            QObject::connect(view, &TChromium::TitleChanged, &FPages,
+                             [this, view](const QString& title) { FRegistry.SetTitle(view, title); });
+            QObject::connect(view, &TChromium::LoadingStateChanged, &FPages,
+                             [this, view](bool loading, bool, bool) { FRegistry.SetTabLoading(view, !loading); });
+        });
+        QObject::connect(&FStrip, &TTabStrip::CloseRequested, &FPages, [this](int index) {
+            QMetaObject::invokeMethod(&FPages, [this, index] { FRegistry.CloseTab(index); }, Qt::QueuedConnection);
+        });
+        FRegistry.CreatePages();
+        FPages.resize(1000, 700);
     }
 
-    static void Pump()
+    TChromium* crmBeforePopup(TChromium*, const TPopupRequest& request) override
     {
-        for (int i = 0; i < 3; ++i)
-            QCoreApplication::processEvents();
+        TChromium* view = FRegistry.NewPopupView();
+        if (!view)
+            return nullptr;
+        const TPopupInfo info{view, request.Disposition == TWindowDisposition::NewBackgroundTab};
+        QMetaObject::invokeMethod(&FPages, [this, info] { FRegistry.OpenPopupTab(info); }, Qt::QueuedConnection);
+        return view;
     }
-    TPageControl& Pages() { return *FForm->PageControl1; }
+
+    TPageControl& Pages() { return FPages; }
     TTabPage* Page(int index) { return Pages().Page(index); }
     TFakeChromium* ViewOn(int index)
     {
@@ -50,12 +68,7 @@ protected:
                 return view;
         return nullptr;
     }
-    // The window's own login task opens the first tab.
-    void Login()
-    {
-        ASSERT_TRUE(WaitUntil([this] { return Pages().PageCount() == 3; }, 20000));
-        Pump();
-    }
+    void Login() { FRegistry.OpenAddressTab(QStringLiteral("http://service/?ComputerName=x")); }
     TChromium* Popup(int fromIndex, bool background = false)
     {
         TPopupRequest request;
@@ -64,55 +77,50 @@ protected:
             background ? TWindowDisposition::NewBackgroundTab : TWindowDisposition::NewForegroundTab;
         return ViewOn(fromIndex)->RaisePopup(request);
     }
-    QStringList VisibleCaptions()
-    {
-        QStringList captions;
-        for (int i = 0; i < Pages().PageCount(); ++i)
-            if (Page(i)->TabVisible)
-                captions << Page(i)->Caption;
-        return captions;
-    }
     void PaintStrip()
     {
         QPixmap target(Pages().size());
         Pages().render(&target);
     }
+    TRect CloseRectOf(int index) { return FStrip.GeometryOf(index).value().Close; }
+    TRect TabRectOf(int index) { return FStrip.GeometryOf(index).value().Tab; }
 
-    TScratchDir FProgram;
-    TScratchDir FRuntime;
-    TEnvGuard FRuntimeEnv{"XDG_RUNTIME_DIR", FRuntime.Path().toLocal8Bit()};
     TFakeBrowserEngine FEngine;
-    std::unique_ptr<TFormMain> FForm;
+    TShutdownFlags FFlags;
+    TPageControl FPages;
+    TTabRegistry FRegistry{FPages, FEngine};
+    TTabStrip FStrip{FPages, FRegistry, FFlags};
 };
 
 TEST_F(TabRegistry, LoginTabThenPopupsGetIdsAndPlaceholders)
 {
-    if (Pages().PageCount() == 2) { // the login task may not have finished yet
-        EXPECT_EQ(Pages().ActivePageIndex(), 1);
-        EXPECT_FALSE(Page(0)->TabVisible);
-        EXPECT_EQ(FForm->FindTab(1)->Sheet, Page(0)); // page 0's record until the login tab opens
-        EXPECT_EQ(FForm->crmBeforePopup(FForm->crm, {}), nullptr); // no placeholder yet: no popup
-    }
+    ASSERT_EQ(Pages().PageCount(), 2);
+    EXPECT_EQ(Pages().ActivePageIndex(), 1);
+    EXPECT_FALSE(Page(0)->TabVisible);
+    EXPECT_EQ(FRegistry.FindTab(1)->Sheet, Page(0)); // page 0's record until the login tab opens
+    EXPECT_EQ(FRegistry.NewPopupView(), nullptr);    // no placeholder yet: no popup
 
     Login();
     ASSERT_EQ(Pages().PageCount(), 3);
     EXPECT_EQ(Page(1)->Caption, QStringLiteral("Velmar房产ERP"));
-    EXPECT_EQ(ViewOn(1)->Loads, QStringList{FForm->FLoginUrl});
-    EXPECT_TRUE(FForm->FLoginUrl.startsWith(QStringLiteral("http://") + ServiceHost() + QStringLiteral("/?ComputerName=")));
-    EXPECT_EQ(FForm->FindTab(1)->Sheet, Page(1)); // the record added last wins
+    EXPECT_EQ(ViewOn(1)->Loads, QStringList{QStringLiteral("http://service/?ComputerName=x")});
+    EXPECT_EQ(FRegistry.FindTab(1)->Sheet, Page(1)); // the record added last wins
     EXPECT_FALSE(Page(2)->TabVisible);
     EXPECT_EQ(Page(2)->Tag, 2);
-    EXPECT_EQ(FForm->FNextTabId, 2);
-    EXPECT_EQ(FForm->FPlaceholderWnd, Page(2));
+    EXPECT_EQ(FRegistry.NextTabId(), 2);
+    EXPECT_EQ(FRegistry.Placeholder(), Page(2));
 
     TChromium* popup = Popup(1);
     ASSERT_NE(popup, nullptr);
     EXPECT_TRUE(popup->IsPopup());
+    EXPECT_EQ(popup->objectName(), QStringLiteral("NerithBrowserWindow2")); // named after its tab's id
+    for (TFakeChromium* view : {ViewOn(1), static_cast<TFakeChromium*>(popup)})
+        EXPECT_EQ(view->TextEncoding, QStringLiteral("gb2312")); // pages without a charset read as GB text
     Pump();
     EXPECT_EQ(Pages().PageCount(), 4);
     EXPECT_TRUE(Page(2)->TabVisible);
     EXPECT_EQ(Pages().ActivePageIndex(), 2);
-    EXPECT_EQ(FForm->FindTab(2)->Browser, popup);
+    EXPECT_EQ(FRegistry.FindTab(2)->Browser, popup);
     EXPECT_EQ(Page(3)->Tag, 3);
 
     Popup(2, true); // Ctrl+click: a background tab
@@ -129,7 +137,7 @@ TEST_F(TabRegistry, LoginTabThenPopupsGetIdsAndPlaceholders)
     for (int i = 0; i < 20; ++i) {
         TTabPage* page = Page(4 + i);
         EXPECT_TRUE(page->TabVisible) << i;
-        EXPECT_EQ(FForm->FindTab(page->Tag)->Browser, burst[static_cast<size_t>(i)]) << i;
+        EXPECT_EQ(FRegistry.FindTab(page->Tag)->Browser, burst[static_cast<size_t>(i)]) << i;
         EXPECT_EQ(page->Tag, 4 + i) << i;
     }
     EXPECT_FALSE(Page(Pages().PageCount() - 1)->TabVisible);
@@ -138,9 +146,9 @@ TEST_F(TabRegistry, LoginTabThenPopupsGetIdsAndPlaceholders)
 TEST_F(TabRegistry, BlankAddressesOpenAboutBlankAndOthersStayAsGiven)
 {
     Login();
-    FForm->OpenAddressTab(QStringLiteral("  \t "));
+    FRegistry.OpenAddressTab(QStringLiteral("  \t "));
     EXPECT_EQ(ViewOn(2)->Loads, QStringList{QStringLiteral("about:blank")});
-    FForm->OpenAddressTab(QStringLiteral(" http://service/a "));
+    FRegistry.OpenAddressTab(QStringLiteral(" http://service/a "));
     EXPECT_EQ(ViewOn(3)->Loads, QStringList{QStringLiteral(" http://service/a ")});
 }
 
@@ -155,19 +163,18 @@ TEST_F(TabRegistry, ClosingPicksTheNextTabOrTheOneBeforeTheLast)
     const int tagOf4 = Page(4)->Tag;
 
     Pages().SetActivePageIndex(2);
-    FForm->CloseTab(3); // not the active one: the tab that takes its index becomes active
+    FRegistry.CloseTab(3); // not the active one: the tab that takes its index becomes active
     EXPECT_EQ(Pages().ActivePageIndex(), 3);
     EXPECT_EQ(Page(3)->Tag, tagOf4);
-    EXPECT_EQ(FForm->FindTab(tagOf3), nullptr);
+    EXPECT_EQ(FRegistry.FindTab(tagOf3), nullptr);
 
-    FForm->CloseTab(4); // the last tab: the one before it
+    FRegistry.CloseTab(4); // the last tab: the one before it
     EXPECT_EQ(Pages().ActivePageIndex(), 3);
     EXPECT_EQ(Pages().PageCount(), 5);
 
     for (const int refused : {0, 1, 4, 99, -1}) // page 0, first tab, placeholder, out of range
-        FForm->CloseTab(refused);
+        FRegistry.CloseTab(refused);
     EXPECT_EQ(Pages().PageCount(), 5);
-    EXPECT_EQ(FForm->windowTitle(), Page(3)->Caption + QStringLiteral(" - Velmar房产ERP 1.0.0.2"));
 }
 
 TEST_F(TabRegistry, TabWidthShrinksEvenlyOnceTabsNoLongerFit)
@@ -201,22 +208,22 @@ TEST_F(TabRegistry, TitlesBecomeCaptionsAndLoadingIsTracked)
 
     second->RaiseLoading(true);
     first->RaiseLoading(true);
-    EXPECT_EQ(FForm->FLoadingPages, (QList<int>{2, 1}));
-    EXPECT_TRUE(FForm->TimerRefreshTab->isActive());
-    FForm->TimerRefreshTabTimer();
-    EXPECT_TRUE(FForm->TimerRefreshTab->isActive()); // more than one entry keeps it going
+    EXPECT_EQ(FRegistry.LoadingPages(), (QList<int>{2, 1}));
+    EXPECT_TRUE(FStrip.TimerRefreshTab()->isActive());
+    FStrip.TimerRefreshTabTimer();
+    EXPECT_TRUE(FStrip.TimerRefreshTab()->isActive()); // more than one entry keeps it going
     first->RaiseLoading(false);
-    FForm->TimerRefreshTabTimer();
-    EXPECT_FALSE(FForm->TimerRefreshTab->isActive()); // one entry left: it stops
+    FStrip.TimerRefreshTabTimer();
+    EXPECT_FALSE(FStrip.TimerRefreshTab()->isActive()); // one entry left: it stops
 
-    FForm->crm->OnLoadingStateChange(FForm->crm, true, false, false); // the design-time view changes nothing
-    EXPECT_EQ(FForm->FLoadingPages, QList<int>{2});
+    static_cast<TFakeChromium*>(FRegistry.DesignView())->RaiseLoading(true); // the design-time view changes nothing
+    EXPECT_EQ(FRegistry.LoadingPages(), QList<int>{2});
 
     Popup(1); // closing tab 2 leaves the stale entry of the page that moved
     Pump();
     ViewOn(3)->RaiseLoading(true);
-    FForm->CloseTab(2);
-    EXPECT_EQ(FForm->FLoadingPages, QList<int>{3});
+    FRegistry.CloseTab(2);
+    EXPECT_EQ(FRegistry.LoadingPages(), QList<int>{3});
 }
 
 TEST_F(TabRegistry, PopupTitledBeforeItsTabKeepsOneLiveRecord)
@@ -229,28 +236,10 @@ TEST_F(TabRegistry, PopupTitledBeforeItsTabKeepsOneLiveRecord)
     Pump();
     EXPECT_EQ(page->Caption, QStringLiteral("Velmar房产ERP"));
     const int id = page->Tag;
-    TBrowserTab* registered = FForm->FindTab(id);
+    TBrowserTab* registered = FRegistry.FindTab(id);
     EXPECT_EQ(registered->Window, popup);
-    FForm->CloseTab(2);
-    EXPECT_EQ(FForm->FindTab(id), nullptr); // neither record is left behind
-}
-
-TEST_F(TabRegistry, PageCloseEventSwitchesHandlersOffAndHides)
-{
-    Login();
-    Popup(1);
-    Pump();
-    ViewOn(2)->RaiseClose();
-    Pump();
-    EXPECT_TRUE(FForm->FClosing);
-    EXPECT_FALSE(FForm->FConfirmExit);
-    EXPECT_TRUE(FForm->isHidden() || FForm->isMinimized());
-    ViewOn(2)->RaiseTitle(QStringLiteral("ignored"));
-    EXPECT_EQ(Page(2)->Caption, QStringLiteral("Velmar房产ERP"));
-    EXPECT_EQ(Popup(1), nullptr);
-    // The language header still goes on every request.
-    EXPECT_EQ(ViewOn(1)->RaiseBeforeResourceLoad(QUrl(QStringLiteral("http://service/x"))).Value("accept-language"),
-              QByteArray("zh-CN"));
+    FRegistry.CloseTab(2);
+    EXPECT_EQ(FRegistry.FindTab(id), nullptr); // neither record is left behind
 }
 
 TEST_F(TabRegistry, DrawingRecordsHitRectanglesAndAnimates)
@@ -258,26 +247,26 @@ TEST_F(TabRegistry, DrawingRecordsHitRectanglesAndAnimates)
     Login();
     Popup(1);
     Pump();
-    Page(2)->Caption.clear();
-    PaintStrip();
+    FRegistry.SetCaption(Page(2), QString());
     EXPECT_EQ(Page(2)->Caption, QStringLiteral("新页面"));
 
     const int y = (29 - QFontMetrics(Pages().font()).height()) / 2 + 2;
-    const TTabSlot& first = FForm->FTabSlots[1];
-    const TTabSlot& second = FForm->FTabSlots[2];
-    EXPECT_EQ(first.CloseRect.Left, 178 - 19);
-    EXPECT_EQ(second.CloseRect.Left, 178 + 178 - 19);
-    EXPECT_EQ(second.CloseRect.Top, y);
-    EXPECT_EQ(second.CloseRect.Right - second.CloseRect.Left, 12);
-    EXPECT_EQ(second.TabRect.Left, 178);
-    EXPECT_EQ(second.TabRect.Right, 356);
+    EXPECT_EQ(CloseRectOf(1).Left, 178 - 19);
+    EXPECT_EQ(CloseRectOf(2).Left, 178 + 178 - 19);
+    EXPECT_EQ(CloseRectOf(2).Top, y);
+    EXPECT_EQ(CloseRectOf(2).Right - CloseRectOf(2).Left, 12);
+    EXPECT_EQ(TabRectOf(2).Left, 178);
+    EXPECT_EQ(TabRectOf(2).Right, 356);
+    EXPECT_FALSE(FStrip.GeometryOf(0)); // hidden pages have no tab to hit
 
-    TBrowserTab* tab = FForm->FindTab(Page(2)->Tag);
+    TBrowserTab* tab = FRegistry.FindTab(Page(2)->Tag);
     tab->Loaded = false;
     tab->Frame = 13;
     PaintStrip();
+    EXPECT_EQ(tab->Frame, 13); // painting only reads
+    FStrip.Refresh();
     EXPECT_EQ(tab->Frame, 14);
-    PaintStrip();
+    FStrip.Refresh();
     EXPECT_EQ(tab->Frame, 0);
 }
 
@@ -292,22 +281,22 @@ TEST_F(TabRegistry, GesturesPostCloseAndNeverForTheFirstTab)
 
     // Middle release over a tab that is not active closes it.
     Pages().SetActivePageIndex(2);
-    const TRect third = FForm->FTabSlots[3].TabRect;
-    FForm->PageControl1MouseUp(Qt::MiddleButton, QPoint(third.Left + 5, 5));
+    const TRect third = TabRectOf(3);
+    FStrip.PageControl1MouseUp(Qt::MiddleButton, QPoint(third.Left + 5, 5));
     Pump();
     EXPECT_EQ(Pages().PageCount(), 5);
-    FForm->PageControl1MouseUp(Qt::MiddleButton, QPoint(5, 5)); // the first tab stays
+    FStrip.PageControl1MouseUp(Qt::MiddleButton, QPoint(5, 5)); // the first tab stays
     Pump();
     EXPECT_EQ(Pages().PageCount(), 5);
 
     // Left release: only on the active tab's close button.
     PaintStrip();
     const int active = Pages().ActivePageIndex();
-    const TRect close = FForm->FTabSlots[static_cast<size_t>(active)].CloseRect;
-    FForm->PageControl1MouseUp(Qt::LeftButton, QPoint(close.Left - 3, close.Top + 1));
+    const TRect close = CloseRectOf(active);
+    FStrip.PageControl1MouseUp(Qt::LeftButton, QPoint(close.Left - 3, close.Top + 1));
     Pump();
     EXPECT_EQ(Pages().PageCount(), 5);
-    FForm->PageControl1MouseUp(Qt::LeftButton, QPoint(close.Left + 1, close.Top + 1));
+    FStrip.PageControl1MouseUp(Qt::LeftButton, QPoint(close.Left + 1, close.Top + 1));
     Pump();
     EXPECT_EQ(Pages().PageCount(), 4);
 
@@ -319,17 +308,17 @@ TEST_F(TabRegistry, GesturesPostCloseAndNeverForTheFirstTab)
     Pump();
     ASSERT_EQ(Pages().PageCount(), 6);
     Pages().SetActivePageIndex(2);
-    FForm->PageControl1MouseDown(Qt::RightButton, {});
-    FForm->PageControl1MouseDown(Qt::LeftButton, {});
+    FStrip.PageControl1MouseDown(Qt::RightButton, {});
+    FStrip.PageControl1MouseDown(Qt::LeftButton, {});
     Pump();
     EXPECT_EQ(Pages().PageCount(), 5);
-    FForm->PageControl1MouseDown(Qt::LeftButton, {});
+    FStrip.PageControl1MouseDown(Qt::LeftButton, {});
     Pump();
-    FForm->PageControl1MouseDown(Qt::LeftButton, {});
+    FStrip.PageControl1MouseDown(Qt::LeftButton, {});
     Pump();
     EXPECT_EQ(Pages().PageCount(), 3);
     EXPECT_EQ(Pages().ActivePageIndex(), 1);
-    FForm->PageControl1MouseDown(Qt::LeftButton, {});
+    FStrip.PageControl1MouseDown(Qt::LeftButton, {});
     Pump();
     EXPECT_EQ(Pages().PageCount(), 3);
 
@@ -337,9 +326,9 @@ TEST_F(TabRegistry, GesturesPostCloseAndNeverForTheFirstTab)
     Popup(1);
     Pump();
     QThread::msleep(320);
-    FForm->PageControl1MouseDown(Qt::LeftButton, {});
+    FStrip.PageControl1MouseDown(Qt::LeftButton, {});
     QThread::msleep(320);
-    FForm->PageControl1MouseDown(Qt::LeftButton, {});
+    FStrip.PageControl1MouseDown(Qt::LeftButton, {});
     Pump();
     EXPECT_EQ(Pages().PageCount(), 4);
 }
@@ -350,32 +339,158 @@ TEST_F(TabRegistry, HoverRepaintsOnlyOnEnteringAndLeaving)
     Popup(1);
     Pump();
     PaintStrip();
-    const TRect close = FForm->FTabSlots[2].CloseRect;
-    FForm->PageControl1MouseMove(QPoint(close.Left - 20, close.Top));
-    EXPECT_TRUE(FForm->FTabSlots[2].PointerAway);
-    FForm->PageControl1MouseMove(QPoint(close.Left, close.Top));
-    EXPECT_FALSE(FForm->FTabSlots[2].PointerAway);
-    EXPECT_EQ(FForm->FLastMousePos, QPoint(close.Left, close.Top));
-    FForm->PageControl1MouseMove(QPoint(close.Right, close.Top)); // right edge is outside
-    EXPECT_TRUE(FForm->FTabSlots[2].PointerAway);
+    const TRect close = CloseRectOf(2);
+    FStrip.PageControl1MouseMove(QPoint(close.Left - 20, close.Top));
+    EXPECT_TRUE(FRegistry.SlotAt(2)->PointerAway);
+    FStrip.PageControl1MouseMove(QPoint(close.Left, close.Top));
+    EXPECT_FALSE(FRegistry.SlotAt(2)->PointerAway);
+    EXPECT_EQ(FStrip.LastMousePos(), QPoint(close.Left, close.Top));
+    FStrip.PageControl1MouseMove(QPoint(close.Right, close.Top)); // right edge is outside
+    EXPECT_TRUE(FRegistry.SlotAt(2)->PointerAway);
 }
 
 TEST_F(TabRegistry, MoreTabsThanSlotsStayWithinTheTable)
 {
     Login();
-    while (Pages().PageCount() < TFormMain::TabSlotCount + 40)
-        FForm->OpenAddressTab(QStringLiteral("http://service/many"));
+    while (Pages().PageCount() < TTabRegistry::TabSlotCount + 40)
+        FRegistry.OpenAddressTab(QStringLiteral("http://service/many"));
     Pages().SetActivePageIndex(Pages().PageCount() - 2);
     PaintStrip();
-    FForm->PageControl1MouseMove(QPoint(5, 5));
-    FForm->PageControl1MouseUp(Qt::MiddleButton, QPoint(5, 5));
-    FForm->PageControl1MouseDown(Qt::LeftButton, {});
-    FForm->PageControl1MouseDown(Qt::LeftButton, {}); // closes the active tab, past the table
+    FStrip.PageControl1MouseMove(QPoint(5, 5));
+    FStrip.PageControl1MouseUp(Qt::MiddleButton, QPoint(5, 5));
+    FStrip.PageControl1MouseDown(Qt::LeftButton, {});
+    FStrip.PageControl1MouseDown(Qt::LeftButton, {}); // closes the active tab, past the table
     Pump();
-    EXPECT_EQ(Pages().PageCount(), TFormMain::TabSlotCount + 39);
+    EXPECT_EQ(Pages().PageCount(), TTabRegistry::TabSlotCount + 39);
     ViewOn(Pages().PageCount() - 2)->RaiseLoading(true);
-    FForm->CloseTab(Pages().PageCount() - 2);
-    EXPECT_EQ(Pages().PageCount(), TFormMain::TabSlotCount + 38);
+    FRegistry.CloseTab(Pages().PageCount() - 2);
+    EXPECT_EQ(Pages().PageCount(), TTabRegistry::TabSlotCount + 38);
+}
+
+// The window's side: its login task opens the first tab, its popup handler
+// and close messages drive the registry, and the caption follows the tabs.
+class FormMainTabs : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        gAppDir = FProgram.Path();
+        SetMessageBoxHook([](const QString&, const QString&, int) { return IDNO; });
+        FForm = std::make_unique<TFormMain>(FEngine);
+        FForm->show();
+        FForm->showNormal();
+        FForm->resize(1000, 700);
+        Pump();
+        ASSERT_TRUE(WaitUntil([this] { return Pages().PageCount() == 3; }, 20000));
+        Pump();
+    }
+    void TearDown() override
+    {
+        FForm.reset();
+        SetMessageBoxHook(nullptr);
+    }
+    TPageControl& Pages() { return FForm->PageControl1(); }
+    TFakeChromium* ViewOn(int index)
+    {
+        for (auto& view : FEngine.Views)
+            if (view && view->parentWidget() == Pages().Page(index))
+                return view;
+        return nullptr;
+    }
+    TChromium* Popup(int fromIndex)
+    {
+        TPopupRequest request;
+        request.TargetUrl = QUrl(QStringLiteral("http://service/child"));
+        return ViewOn(fromIndex)->RaisePopup(request);
+    }
+
+    TScratchDir FProgram;
+    TScratchDir FRuntime;
+    TEnvGuard FRuntimeEnv{"XDG_RUNTIME_DIR", FRuntime.Path().toLocal8Bit()};
+    TFakeBrowserEngine FEngine;
+    std::unique_ptr<TFormMain> FForm;
+};
+
+TEST_F(FormMainTabs, LoginTaskOpensTheFirstTabAndPopupsAndClosesFollow)
+{
+    EXPECT_EQ(ViewOn(1)->Loads, QStringList{FForm->LoginUrl()});
+    EXPECT_TRUE(FForm->LoginUrl().startsWith(QStringLiteral("http://") + ServiceHost() + QStringLiteral("/?ComputerName=")));
+    for (int i = 0; i < 4; ++i)
+        ASSERT_NE(Popup(1), nullptr);
+    Pump();
+    ASSERT_EQ(Pages().PageCount(), 7);
+    ViewOn(3)->RaiseTitle(QStringLiteral("第三页"));
+    Pages().SetActivePageIndex(2);
+    QCoreApplication::postEvent(FForm.get(), new TShellEvent(WM_SHELL_CLOSE_TAB, 2));
+    Pump();
+    EXPECT_EQ(Pages().PageCount(), 6);
+    EXPECT_EQ(FForm->windowTitle(), QStringLiteral("第三页 - Velmar房产ERP 1.0.0.2"));
+    ViewOn(2)->RaiseTitle(QStringLiteral("改了")); // the active tab's title shows at once
+    EXPECT_EQ(FForm->windowTitle(), QStringLiteral("改了 - Velmar房产ERP 1.0.0.2"));
+}
+
+TEST_F(FormMainTabs, PageClosingItselfClosesItsTabOrHidesAndTheShellGoesOn)
+{
+    Popup(1);
+    Pump();
+    ASSERT_EQ(Pages().PageCount(), 4);
+    ViewOn(2)->RaiseClose(); // a popup's "保存并关闭"
+    Pump();
+    EXPECT_EQ(Pages().PageCount(), 3);
+    EXPECT_TRUE(FForm->isVisible());
+
+    ViewOn(1)->RaiseClose(); // the first tab's page: the window hides
+    Pump();
+    EXPECT_TRUE(FForm->isHidden() || FForm->isMinimized());
+    EXPECT_FALSE(FForm->FClosing);
+    EXPECT_TRUE(FForm->FConfirmExit); // the exit question still comes
+
+    // Nothing is switched off: popups, titles and dialogs work on.
+    ASSERT_NE(Popup(1), nullptr);
+    Pump();
+    EXPECT_EQ(Pages().PageCount(), 4);
+    ViewOn(2)->RaiseTitle(QStringLiteral("still titled"));
+    EXPECT_EQ(Pages().Page(2)->Caption, QStringLiteral("still titled"));
+    int boxes = 0;
+    SetMessageBoxHook([&boxes](const QString&, const QString&, int) { ++boxes; return IDYES; });
+    TJsDialogRequest confirm;
+    confirm.Type = TJsDialogType::Confirm;
+    confirm.MessageText = QStringLiteral("确定吗？");
+    EXPECT_TRUE(ViewOn(2)->RaiseJsDialog(confirm).Success);
+    EXPECT_EQ(boxes, 1);
+    // The language header still goes on every request.
+    EXPECT_EQ(ViewOn(1)->RaiseBeforeResourceLoad(QUrl(QStringLiteral("http://service/x"))).Value("accept-language"),
+              QByteArray("zh-CN"));
+}
+
+TEST_F(FormMainTabs, PopupsWithoutAClickAreBoundedPerTab)
+{
+    TPopupRequest scripted; // no user gesture
+    int opened = 0;
+    for (int i = 0; i < TPopupLimit::Limit + 10; ++i)
+        opened += ViewOn(1)->RaisePopup(scripted) ? 1 : 0;
+    EXPECT_EQ(opened, TPopupLimit::Limit);
+    TPopupRequest clicked;
+    clicked.UserGesture = true;
+    EXPECT_NE(ViewOn(1)->RaisePopup(clicked), nullptr);
+    Pump();
+    // The user can still close tabs and use the window.
+    const int count = Pages().PageCount();
+    QCoreApplication::postEvent(FForm.get(), new TShellEvent(WM_SHELL_CLOSE_TAB, 2));
+    Pump();
+    EXPECT_EQ(Pages().PageCount(), count - 1);
+}
+
+TEST(PopupLimit, CountsOnlyPopupsWithoutAClickPerTabWithinAMinute)
+{
+    TPopupLimit limit;
+    for (int i = 0; i < TPopupLimit::Limit; ++i)
+        ASSERT_TRUE(limit.Allow(1, false, 1000 + i));
+    EXPECT_FALSE(limit.Allow(1, false, 2000));
+    EXPECT_TRUE(limit.Allow(1, true, 2000));  // a click always opens
+    EXPECT_TRUE(limit.Allow(2, false, 2000)); // another tab has its own count
+    EXPECT_FALSE(limit.Allow(1, false, 1000 + TPopupLimit::WindowMs - 1));
+    EXPECT_TRUE(limit.Allow(1, false, 1000 + TPopupLimit::WindowMs)); // the oldest has aged out
 }
 
 TEST(TabCaption, CutsCharactersWithoutEllipsis)

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "shell/AppMessageBox.h"
+#include "widgets/AppMessageBox.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,5 +1,5 @@
-#include "app/Global.h"
-#include "shell/AppMessageBox.h"
+#include "core/Global.h"
+#include "widgets/AppMessageBox.h"
 #include "shell/Main.h"
 
 #include "FakeBrowserEngine.h"

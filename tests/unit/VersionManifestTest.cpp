@@ -1,4 +1,4 @@
-#include "app/Global.h"
+#include "core/Global.h"
 #include "service/VersionManifest.h"
 #include "util/AppError.h"
 #include "util/HttpFetch.h"

@@ -1,9 +1,10 @@
 // Time to paint the tab strip with 1, 10, 100 and 1000 tabs.
 
-#include "app/Global.h"
-#include "shell/AppMessageBox.h"
+#include "core/Global.h"
+#include "widgets/AppMessageBox.h"
 #include "shell/Main.h"
 #include "shell/PageControl.h"
+#include "shell/TabRegistry.h"
 
 #include "FakeBrowserEngine.h"
 
@@ -24,12 +25,12 @@ void BM_PaintTabStrip(benchmark::State& state)
     TFormMain form(engine);
     form.resize(1280, 800);
     for (int i = 0; i < state.range(0); ++i)
-        form.OpenAddressTab(QStringLiteral("http://service/page%1").arg(i));
-    form.PageControl1->resize(1280, 800);
-    form.RecalcTabWidth();
+        form.Registry().OpenAddressTab(QStringLiteral("http://service/page%1").arg(i));
+    form.PageControl1().resize(1280, 800);
+    form.Registry().RecalcTabWidth();
     QPixmap target(1280, TPageControl::TabHeight);
     for (auto _ : state) {
-        form.PageControl1->render(&target, QPoint(), QRegion(0, 0, 1280, TPageControl::TabHeight));
+        form.PageControl1().render(&target, QPoint(), QRegion(0, 0, 1280, TPageControl::TabHeight));
         benchmark::DoNotOptimize(target);
     }
     state.counters["tabs"] = static_cast<double>(state.range(0));

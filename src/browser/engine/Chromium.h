@@ -1,0 +1,147 @@
+#pragma once
+
+#include "engine/ContextMenuModel.h"
+
+#include <QList>
+#include <QPair>
+#include <QUrl>
+#include <QWidget>
+
+#include <functional>
+
+class TChromium;
+
+// How a page asked for a new window.
+enum class TWindowDisposition { NewForegroundTab, NewBackgroundTab, NewWindow, NewPopup };
+
+struct TPopupRequest
+{
+    QUrl TargetUrl;
+    TWindowDisposition Disposition = TWindowDisposition::NewForegroundTab;
+    bool UserGesture = false;
+};
+
+// Header lines of a request about to be sent, in order; names compare
+// without regard to case.
+class TRequestHeaders
+{
+public:
+    QByteArray Value(const QByteArray& name) const;
+    void Set(const QByteArray& name, const QByteArray& value);
+    const QList<QPair<QByteArray, QByteArray>>& Lines() const { return FLines; }
+
+private:
+    QList<QPair<QByteArray, QByteArray>> FLines;
+};
+
+enum class TJsDialogType { Alert, Confirm, Prompt };
+
+struct TJsDialogRequest
+{
+    QUrl OriginUrl;
+    TJsDialogType Type = TJsDialogType::Alert;
+    QString MessageText;
+    QString DefaultPromptText;
+};
+
+// What a dialog handler answers. Not handled: the engine shows its own dialog.
+struct TJsDialogReply
+{
+    bool Handled = false;
+    bool Success = false;   // OK / Yes
+    bool HasInput = false;  // a prompt's answer; without it the page gets null
+    QString UserInput;
+};
+
+enum class TContextMediaType { None, Image, Video, Audio, Canvas, File, Plugin };
+
+struct TContextMenuParams
+{
+    TContextMediaType MediaType = TContextMediaType::None;
+    QUrl SourceUrl; // the media's address
+    QUrl LinkUrl;
+    QUrl PageUrl;
+};
+
+struct TDownloadRequest
+{
+    QUrl Url;
+    QString SuggestedName;
+    QString MimeType;
+};
+
+// A download goes ahead only when Accept is set, to FullPath.
+struct TDownloadReply
+{
+    bool Accept = false;
+    QString FullPath;
+};
+
+// The hooks whose answer the engine waits for: it asks, the handler fills in
+// the reply before returning. Everything else a view reports is a signal.
+// The defaults answer as if no handler were set.
+class TChromiumHandler
+{
+public:
+    virtual ~TChromiumHandler() = default;
+
+    // Return the (new) view the popup is to live in, or nullptr to cancel it.
+    virtual TChromium* crmBeforePopup(TChromium* Sender, const TPopupRequest& Request);
+    virtual void crmBeforeResourceLoad(TChromium* Sender, const QUrl& Url, TRequestHeaders& Headers);
+    virtual void crmJsdialog(TChromium* Sender, const TJsDialogRequest& Request, TJsDialogReply& Reply);
+    virtual void crmBeforeContextMenu(TChromium* Sender, const TContextMenuParams& Params, TContextMenuModel& Model);
+    virtual void crmBeforeDownload(TChromium* Sender, const TDownloadRequest& Request, TDownloadReply& Reply);
+};
+
+// A browser view: a child control holding one engine browser. It reports
+// what happens in its page as Qt signals and asks its handler where the
+// engine needs an answer; a fake engine in the tests does the same.
+class TChromium : public QWidget
+{
+    Q_OBJECT
+
+public:
+    using QWidget::QWidget;
+    ~TChromium() override = default;
+
+    // The handler asked for answers; without one the defaults answer. Not
+    // owned: the handler outlives the view or unsets itself first.
+    void SetHandler(TChromiumHandler* handler) { FHandler = handler; }
+    TChromiumHandler& Handler() const;
+
+    virtual void Load(const QString& url) = 0;
+    virtual void StopLoad() = 0;
+    virtual void Reload() = 0;
+    // True for a view the engine created for a page's popup.
+    virtual bool IsPopup() const = 0;
+    virtual QString Url() const = 0;
+    virtual QString Title() const = 0;
+    virtual bool IsLoading() const = 0;
+    // The encoding of pages that declare none.
+    virtual void SetDefaultTextEncoding(const QString& encoding) = 0;
+
+    // Fetches url through the engine, with this page's cookies, into the
+    // file path (overwriting it), and calls done with true once the file is
+    // complete or with false on any failure. Without a way to fetch, it fails.
+    virtual void SaveUrlToFile(const QUrl& url, const QString& path, std::function<void(bool ok)> done)
+    {
+        (void)url;
+        (void)path;
+        if (done)
+            done(false);
+    }
+
+    // The owner's number for this view (the id of the tab page it was made in).
+    int Tag = 0;
+
+Q_SIGNALS:
+    void TitleChanged(const QString& title);
+    void LoadingStateChanged(bool isLoading, bool canGoBack, bool canGoForward);
+    // The page asked to close its window.
+    void CloseRequested();
+    // The user picked an entry the handler added to the context menu.
+    void ContextMenuCommand(const TContextMenuParams& params, int commandId);
+
+private:
+    TChromiumHandler* FHandler = nullptr;
+};

@@ -1,0 +1,326 @@
+#include "engine/qt/QtChromium.h"
+
+#include <QContextMenuEvent>
+#include <QFileInfo>
+#include <QMenu>
+#include <QVBoxLayout>
+#include <QWebEngineContextMenuRequest>
+#include <QWebEngineHistory>
+#include <QWebEngineLoadingInfo>
+#include <QWebEngineNewWindowRequest>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
+#include <QWebEngineView>
+
+#include <map>
+
+namespace {
+
+// Asks the owning view for the extra headers of each request of its page.
+// Runs on the main thread for every request; keep it cheap.
+class TRequestInterceptor : public QWebEngineUrlRequestInterceptor
+{
+public:
+    TRequestInterceptor(TQtChromium* owner, QObject* parent)
+        : QWebEngineUrlRequestInterceptor(parent), FOwner(owner)
+    {
+    }
+    void interceptRequest(QWebEngineUrlRequestInfo& info) override
+    {
+        TRequestHeaders headers;
+        FOwner->RaiseBeforeResourceLoad(info.requestUrl(), headers);
+        for (const auto& [name, value] : headers.Lines())
+            info.setHttpHeader(name, value);
+    }
+
+private:
+    TQtChromium* FOwner;
+};
+
+} // namespace
+
+class TQtWebPage : public QWebEnginePage
+{
+    Q_OBJECT
+
+public:
+    TQtWebPage(QWebEngineProfile* profile, TQtChromium* owner)
+        : QWebEnginePage(profile, owner), FOwner(owner)
+    {
+    }
+
+    TQtChromium* Owner() const { return FOwner; }
+
+protected:
+    void javaScriptAlert(const QUrl& origin, const QString& msg) override
+    {
+        TJsDialogReply reply;
+        if (!FOwner->RaiseJsDialog({origin, TJsDialogType::Alert, msg, {}}, reply))
+            QWebEnginePage::javaScriptAlert(origin, msg);
+    }
+    bool javaScriptConfirm(const QUrl& origin, const QString& msg) override
+    {
+        TJsDialogReply reply;
+        if (!FOwner->RaiseJsDialog({origin, TJsDialogType::Confirm, msg, {}}, reply))
+            return QWebEnginePage::javaScriptConfirm(origin, msg);
+        return reply.Success;
+    }
+    bool javaScriptPrompt(const QUrl& origin, const QString& msg, const QString& defaultValue, QString* result) override
+    {
+        TJsDialogReply reply;
+        if (!FOwner->RaiseJsDialog({origin, TJsDialogType::Prompt, msg, defaultValue}, reply))
+            return QWebEnginePage::javaScriptPrompt(origin, msg, defaultValue, result);
+        // Without an answer (or when cancelled) the page's prompt gives null.
+        if (!reply.Success || !reply.HasInput)
+            return false;
+        if (result)
+            *result = reply.UserInput;
+        return true;
+    }
+
+private:
+    TQtChromium* FOwner;
+};
+
+namespace {
+
+class TQtWebView : public QWebEngineView
+{
+public:
+    TQtWebView(TQtChromium* owner)
+        : QWebEngineView(owner), FOwner(owner)
+    {
+    }
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override { FOwner->RaiseContextMenu(this, event->globalPos()); }
+
+private:
+    TQtChromium* FOwner;
+};
+
+TContextMediaType MediaTypeOf(QWebEngineContextMenuRequest::MediaType type)
+{
+    switch (type) {
+    case QWebEngineContextMenuRequest::MediaTypeImage: return TContextMediaType::Image;
+    case QWebEngineContextMenuRequest::MediaTypeVideo: return TContextMediaType::Video;
+    case QWebEngineContextMenuRequest::MediaTypeAudio: return TContextMediaType::Audio;
+    case QWebEngineContextMenuRequest::MediaTypeCanvas: return TContextMediaType::Canvas;
+    case QWebEngineContextMenuRequest::MediaTypeFile: return TContextMediaType::File;
+    case QWebEngineContextMenuRequest::MediaTypePlugin: return TContextMediaType::Plugin;
+    default: return TContextMediaType::None;
+    }
+}
+
+TWindowDisposition DispositionOf(QWebEngineNewWindowRequest::DestinationType type)
+{
+    switch (type) {
+    case QWebEngineNewWindowRequest::InNewBackgroundTab: return TWindowDisposition::NewBackgroundTab;
+    case QWebEngineNewWindowRequest::InNewWindow: return TWindowDisposition::NewWindow;
+    case QWebEngineNewWindowRequest::InNewDialog: return TWindowDisposition::NewPopup;
+    default: return TWindowDisposition::NewForegroundTab;
+    }
+}
+
+} // namespace
+
+TQtChromium::TQtChromium(QWebEngineProfile* profile, QWidget* parent)
+    : TChromium(parent)
+{
+    auto* page = new TQtWebPage(profile, this);
+    page->setUrlRequestInterceptor(new TRequestInterceptor(this, page));
+    FPage = page;
+    FView = new TQtWebView(this);
+    FView->setPage(page);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(FView);
+    setFocusProxy(FView);
+
+    connect(page, &QWebEnginePage::titleChanged, this, &TChromium::TitleChanged);
+    connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
+        FIsLoading = info.status() == QWebEngineLoadingInfo::LoadStartedStatus;
+        if (FPage)
+            Q_EMIT LoadingStateChanged(FIsLoading, FPage->history()->canGoBack(), FPage->history()->canGoForward());
+    });
+    connect(page, &QWebEnginePage::windowCloseRequested, this, &TChromium::CloseRequested);
+    connect(page, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest& request) {
+        TPopupRequest popup;
+        popup.TargetUrl = request.requestedUrl();
+        popup.Disposition = DispositionOf(request.destination());
+        popup.UserGesture = request.isUserInitiated();
+        auto* target = qobject_cast<TQtChromium*>(Handler().crmBeforePopup(this, popup));
+        if (target && target->FPage) {
+            target->FIsPopup = true;
+            request.openIn(target->FPage);
+        }
+        // Not opened: the page gets no window, as if the popup was blocked.
+    });
+}
+
+TQtChromium::~TQtChromium()
+{
+    // No event may reach the owner while the view goes away.
+    SetHandler(nullptr);
+    if (FPage)
+        FPage->disconnect(this);
+    delete FView.data();
+    delete FPage.data();
+}
+
+void TQtChromium::Load(const QString& url)
+{
+    if (FPage)
+        FPage->load(QUrl::fromUserInput(url));
+}
+
+void TQtChromium::StopLoad()
+{
+    if (FPage)
+        FPage->triggerAction(QWebEnginePage::Stop);
+}
+
+void TQtChromium::Reload()
+{
+    if (FPage)
+        FPage->triggerAction(QWebEnginePage::Reload);
+}
+
+QString TQtChromium::Url() const
+{
+    return FPage ? FPage->url().toString() : QString();
+}
+
+QString TQtChromium::Title() const
+{
+    return FPage ? FPage->title() : QString();
+}
+
+bool TQtChromium::IsLoading() const
+{
+    return FIsLoading;
+}
+
+void TQtChromium::SetDefaultTextEncoding(const QString& encoding)
+{
+    if (FPage)
+        FPage->settings()->setDefaultTextEncoding(encoding);
+}
+
+void TQtChromium::SaveUrlToFile(const QUrl& url, const QString& path, std::function<void(bool ok)> done)
+{
+    if (!FPage || !url.isValid()) {
+        if (done)
+            done(false);
+        return;
+    }
+    FPendingSaves.append({url, path, std::move(done)});
+    FPage->download(url, QFileInfo(path).fileName());
+}
+
+bool TQtChromium::TakePendingSave(const QUrl& url, TPendingSave& save)
+{
+    if (FPendingSaves.isEmpty())
+        return false;
+    qsizetype index = 0;
+    for (qsizetype i = 0; i < FPendingSaves.size(); ++i) {
+        if (FPendingSaves[i].Url == url) {
+            index = i;
+            break;
+        }
+    }
+    save = FPendingSaves.takeAt(index);
+    return true;
+}
+
+QWebEnginePage* TQtChromium::Page() const
+{
+    return FPage;
+}
+
+QWebEngineView* TQtChromium::View() const
+{
+    return FView;
+}
+
+TQtChromium* TQtChromium::FromPage(QWebEnginePage* page)
+{
+    const auto* own = qobject_cast<TQtWebPage*>(page);
+    return own ? own->Owner() : nullptr;
+}
+
+bool TQtChromium::RaiseJsDialog(const TJsDialogRequest& request, TJsDialogReply& reply)
+{
+    Handler().crmJsdialog(this, request, reply);
+    return reply.Handled;
+}
+
+void TQtChromium::RaiseBeforeResourceLoad(const QUrl& url, TRequestHeaders& headers)
+{
+    Handler().crmBeforeResourceLoad(this, url, headers);
+}
+
+void TQtChromium::RaiseContextMenu(QWidget* menuParent, const QPoint& globalPos)
+{
+    if (!FView || !FPage)
+        return;
+    // The request is only valid inside the event: copy what the shell reads.
+    TContextMenuParams params;
+    if (const QWebEngineContextMenuRequest* request = FView->lastContextMenuRequest()) {
+        params.MediaType = MediaTypeOf(request->mediaType());
+        params.SourceUrl = request->mediaUrl();
+        params.LinkUrl = request->linkUrl();
+    }
+    params.PageUrl = FPage->url();
+
+    QMenu* standard = FView->createStandardContextMenu();
+    const std::map<QAction*, TContextMenuModel::TRole> roles = {
+        {FPage->action(QWebEnginePage::Back), TContextMenuModel::TRole::Back},
+        {FPage->action(QWebEnginePage::Forward), TContextMenuModel::TRole::Forward},
+        {FPage->action(QWebEnginePage::Reload), TContextMenuModel::TRole::Reload},
+        {FPage->action(QWebEnginePage::Copy), TContextMenuModel::TRole::Copy},
+        {FPage->action(QWebEnginePage::Cut), TContextMenuModel::TRole::Cut},
+        {FPage->action(QWebEnginePage::Paste), TContextMenuModel::TRole::Paste},
+        {FPage->action(QWebEnginePage::SelectAll), TContextMenuModel::TRole::SelectAll},
+        {FPage->action(QWebEnginePage::ViewSource), TContextMenuModel::TRole::ViewSource},
+    };
+    TContextMenuModel model;
+    std::map<int, QAction*> engineActions;
+    int nextId = 1;
+    for (QAction* action : standard->actions()) {
+        if (action->isSeparator()) {
+            model.AddSeparator();
+            continue;
+        }
+        const auto role = roles.find(action);
+        const int id = nextId++;
+        engineActions[id] = action;
+        model.AddItem(id, action->text(), role == roles.end() ? TContextMenuModel::TRole::Other : role->second);
+    }
+    Handler().crmBeforeContextMenu(this, params, model);
+
+    auto* menu = new QMenu(menuParent);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    standard->setParent(menu, standard->windowFlags()); // its actions stay alive while the menu shows
+    for (const auto& item : model.Items()) {
+        if (item.Separator) {
+            menu->addSeparator();
+        } else if (const auto found = engineActions.find(item.CommandId); found != engineActions.end()) {
+            menu->addAction(found->second);
+        } else {
+            const int commandId = item.CommandId;
+            QAction* action = menu->addAction(item.Label);
+            connect(action, &QAction::triggered, this,
+                    [this, params, commandId] { Q_EMIT ContextMenuCommand(params, commandId); });
+        }
+    }
+    if (menu->isEmpty()) {
+        delete menu;
+        return;
+    }
+    menu->popup(globalPos);
+}
+
+#include "QtChromium.moc"

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "engine/Chromium.h"
+
+#include <QPointer>
+
+class QWebEngineProfile;
+class QWebEnginePage;
+class QWebEngineView;
+
+// A browser view over a Qt WebEngine page and view.
+class TQtChromium : public TChromium
+{
+    Q_OBJECT
+
+public:
+    TQtChromium(QWebEngineProfile* profile, QWidget* parent);
+    ~TQtChromium() override;
+
+    void Load(const QString& url) override;
+    void StopLoad() override;
+    void Reload() override;
+    bool IsPopup() const override { return FIsPopup; }
+    QString Url() const override;
+    QString Title() const override;
+    bool IsLoading() const override;
+    void SetDefaultTextEncoding(const QString& encoding) override;
+    void SaveUrlToFile(const QUrl& url, const QString& path, std::function<void(bool ok)> done) override;
+
+    QWebEnginePage* Page() const;
+    QWebEngineView* View() const;
+
+    // The view that shows page, or nullptr.
+    static TQtChromium* FromPage(QWebEnginePage* page);
+
+    // Asks the handler; called by the page and view of this control.
+    void RaiseContextMenu(QWidget* menuParent, const QPoint& globalPos);
+    bool RaiseJsDialog(const TJsDialogRequest& request, TJsDialogReply& reply);
+    void RaiseBeforeResourceLoad(const QUrl& url, TRequestHeaders& headers);
+
+    // A fetch SaveUrlToFile started, waiting for the engine's download request.
+    struct TPendingSave
+    {
+        QUrl Url;
+        QString Path;
+        std::function<void(bool ok)> Done;
+    };
+    // Takes the pending save that a download of url belongs to: the one for
+    // that address, else (after a redirect) the oldest one.
+    bool TakePendingSave(const QUrl& url, TPendingSave& save);
+
+private:
+    QPointer<QWebEnginePage> FPage;
+    QPointer<QWebEngineView> FView;
+    bool FIsPopup = false;
+    bool FIsLoading = false;
+    QList<TPendingSave> FPendingSaves;
+};

@@ -1,0 +1,312 @@
+#include "shell/Main.h"
+
+#include "core/Global.h"
+#include "engine/BrowserEngine.h"
+#include "engine/Chromium.h"
+#include "platform/Platform.h"
+#include "platform/ShellMessage.h"
+#include "service/ServiceTasks.h"
+#include "shell/AppIcon.h"
+#include "shell/PageControl.h"
+#include "shell/ShellMessages.h"
+#include "shell/TabRegistry.h"
+#include "shell/TabStrip.h"
+#include "util/AppError.h"
+#include "widgets/AppMessageBox.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMenu>
+#include <QScreen>
+#include <QSessionManager>
+#include <QTimer>
+#include <QSystemTrayIcon>
+#include <QVBoxLayout>
+
+TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
+    : QWidget(parent), FEngine(engine)
+{
+    setWindowTitle(QStringLiteral("浏览器"));
+    resize(1008, 702);
+    setMinimumSize(640, 480);
+
+    FPopupClock.start();
+    FEngine.PrepareWindow(this);
+    FPageControl1 = new TPageControl(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(FPageControl1);
+    FRegistry = new TTabRegistry(*FPageControl1, FEngine, this);
+    FStrip = new TTabStrip(*FPageControl1, *FRegistry, *this, this);
+    connect(FRegistry, &TTabRegistry::ViewCreated, this, &TFormMain::BindEvents);
+    connect(FRegistry, &TTabRegistry::ActiveChanged, this, &TFormMain::PageControl1Change);
+    connect(FRegistry, &TTabRegistry::CaptionChanged, this, &TFormMain::RegistryCaptionChanged);
+    connect(FPageControl1, &TPageControl::Changed, this, &TFormMain::PageControl1Change);
+    // Gestures close through the message queue, after the mouse event is done.
+    connect(FStrip, &TTabStrip::CloseRequested, this,
+            [this](int index) { PostShellMessage(this, WM_SHELL_CLOSE_TAB, index); });
+    FRegistry->CreatePages();
+    CreateTrayIcon();
+
+    // A second start reaches this window by its native handle.
+    FMessageFilter = std::make_unique<TShellMessageFilter>([this](qint64 window, int message) {
+        if (window == Handle())
+            PostShellMessage(this, message);
+    });
+    qApp->installNativeEventFilter(FMessageFilter.get());
+
+    // Asked whether the session may end while no exit was requested: the
+    // window hides and the answer is no, as for any other close.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+        if (!FExitRequested && manager.allowsInteraction()) {
+            HideToTray();
+            manager.cancel();
+        }
+    });
+
+    FormCreate();
+}
+
+TFormMain::~TFormMain()
+{
+    FormDestroy();
+    // The views go first, while the window that answers them still exists.
+    delete FPageControl1;
+}
+
+void TFormMain::CreateTrayIcon()
+{
+    PopupMenu1 = new QMenu(this);
+    NShowMain = PopupMenu1->addAction(QStringLiteral("显示窗口"), this, &TFormMain::NShowMainClick);
+    PopupMenu1->addSeparator();
+    NRelogin = PopupMenu1->addAction(QStringLiteral("重新登录"), this, &TFormMain::NReloginClick);
+    NSetting = PopupMenu1->addAction(QStringLiteral("设置"), this, &TFormMain::NSettingClick);
+    NSetting->setVisible(false);
+    NAbout = PopupMenu1->addAction(QStringLiteral("关于"), this, &TFormMain::NAboutClick);
+    PopupMenu1->addSeparator();
+    NExit = PopupMenu1->addAction(QStringLiteral("退出"), this, &TFormMain::NExitClick);
+
+    TrayIcon1 = new QSystemTrayIcon(this);
+    TrayIcon1->setContextMenu(PopupMenu1);
+    connect(TrayIcon1, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            NShowMainClick();
+    });
+}
+
+qint64 TFormMain::Handle()
+{
+    return static_cast<qint64>(winId());
+}
+
+void TFormMain::FormCreate()
+{
+    gAppDir = Platform::LongPathName(gAppDir);
+    FConfirmExit = true;
+
+    const TConfigFile config(AppFile(QStringLiteral("config.ini")));
+    try {
+        config.WriteHandle(Handle());
+        FHandleWritten = true;
+    } catch (const EAppError& error) {
+        // Without a writable config.ini a second start cannot find this
+        // window, but the program itself still works: say so and go on.
+        FConfigWriteReported = true;
+        AppMessageBox(error.Message(), MB_OK);
+    }
+    const TUserOptions options = config.ReadOptions();
+    gAutoStart = options.AutoStart;
+    gSoundHint = options.SoundHint;
+    gPopupHint = options.PopupHint;
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize workArea = screen ? screen->availableGeometry().size() : QSize(1024, 768);
+    FStartPlacement = config.ReadPlacement(workArea);
+
+    setWindowTitle(AppTitle());
+    QApplication::setApplicationName(AppTitle());
+    const QIcon icon = AppIcon();
+    QApplication::setWindowIcon(icon);
+    setWindowIcon(icon);
+    TrayIcon1->setIcon(icon);
+    TrayIcon1->setToolTip(AppTitle());
+    TrayIcon1->show();
+
+    if ((FStartPlacement.State & 0xFF) != 2)
+        ApplyPlacement(FStartPlacement);
+
+    StartBackgroundTasks();
+}
+
+void TFormMain::StartBackgroundTasks()
+{
+    FLoginTask = new TLoginAddressTask(this);
+    connect(FLoginTask, &TLoginAddressTask::LoginAddressReady, this, &TFormMain::LoginTaskReady);
+    FLoginTask->Start();
+    FVersionTask = new TVersionCheckTask(this);
+    connect(FVersionTask, &TVersionCheckTask::UpdateOffered, this, &TFormMain::AskForUpdate);
+    FVersionTask->Start();
+}
+
+void TFormMain::LoginTaskReady(const QString& address)
+{
+    FLoginUrl = address;
+    PostShellMessage(this, WM_SHELL_LOGIN);
+}
+
+void TFormMain::ApplyPlacement(const TWindowPlacement& placement)
+{
+    // The saved values are the outer rectangle; the frame is subtracted
+    // again once it is known (first show).
+    move(placement.Left, placement.Top);
+    resize(qMax(placement.Right - placement.Left, minimumWidth()),
+           qMax(placement.Bottom - placement.Top, minimumHeight()));
+}
+
+void TFormMain::ShowInitialState()
+{
+    switch (FStartPlacement.State) {
+    case 1: showMinimized(); break;
+    case 2: showMaximized(); break;
+    default: show(); break;
+    }
+}
+
+void TFormMain::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (FPlacementFitted || (FStartPlacement.State & 0xFF) == 2)
+        return;
+    FPlacementFitted = true;
+    const QRect frame = frameGeometry();
+    const QSize extra(frame.width() - width(), frame.height() - height());
+    if (!extra.isEmpty())
+        resize(qMax(FStartPlacement.Right - FStartPlacement.Left - extra.width(), minimumWidth()),
+               qMax(FStartPlacement.Bottom - FStartPlacement.Top - extra.height(), minimumHeight()));
+}
+
+TWindowPlacement TFormMain::CurrentPlacement() const
+{
+    const QRect frame = frameGeometry();
+    TWindowPlacement placement;
+    placement.Left = frame.left();
+    placement.Top = frame.top();
+    placement.Right = frame.left() + frame.width();
+    placement.Bottom = frame.top() + frame.height();
+    placement.State = isMinimized() ? 1 : (isMaximized() ? 2 : 0);
+    return placement;
+}
+
+void TFormMain::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    FormResize();
+}
+
+void TFormMain::FormResize()
+{
+    FRegistry->RecalcTabWidth();
+    FRegistry->FitTabWindow(FRegistry->ActiveTab());
+}
+
+void TFormMain::FormDestroy()
+{
+    // A task still running must not reach this window any more.
+    delete FLoginTask;
+    FLoginTask = nullptr;
+    delete FVersionTask;
+    FVersionTask = nullptr;
+    if (FMessageFilter)
+        qApp->removeNativeEventFilter(FMessageFilter.get());
+    gInstanceMutex.Release();
+    FStrip->TimerRefreshTab()->stop();
+}
+
+void TFormMain::closeEvent(QCloseEvent* event)
+{
+    FormCloseQuery(event);
+}
+
+void TFormMain::FormCloseQuery(QCloseEvent* event)
+{
+    try {
+        TConfigFile(AppFile(QStringLiteral("config.ini"))).WritePlacement(CurrentPlacement());
+    } catch (const EAppError& error) {
+        // An unwritable config.ini must not trap the user in a program that
+        // can neither hide nor end: report it once, then go on unsaved.
+        if (!FConfigWriteReported) {
+            FConfigWriteReported = true;
+            AppMessageBox(error.Message(), MB_OK);
+        }
+    }
+    switch (DecideClose(*this, [] { return AppMessageBox(QStringLiteral("确定要退出吗？"), 0x24) == IDYES; })) {
+    case TCloseDecision::Hide:
+        event->ignore();
+        HideToTray();
+        break;
+    case TCloseDecision::Refuse:
+        event->ignore();
+        break;
+    case TCloseDecision::Close:
+        event->accept();
+        QCoreApplication::quit();
+        break;
+    }
+}
+
+void TFormMain::HideToTray()
+{
+    // Without a notification area a hidden window could never come back:
+    // minimise instead, so the taskbar still leads to it.
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        hide();
+    else
+        showMinimized();
+}
+
+void TFormMain::NShowMainClick()
+{
+    const bool minimized = isMinimized();
+    show();
+    raise();
+    activateWindow();
+    if (minimized)
+        showMaximized();
+}
+
+void TFormMain::NExitClick()
+{
+    FExitRequested = true;
+    close();
+}
+
+bool TFormMain::event(QEvent* event)
+{
+    switch (static_cast<int>(event->type())) {
+    case QEvent::WinIdChange:
+        // The toolkit may give the window a new native handle (when the first
+        // browser view needs another kind of surface); a second start must
+        // find the current one.
+        if (FHandleWritten) {
+            try {
+                TConfigFile(AppFile(QStringLiteral("config.ini"))).WriteHandle(Handle());
+            } catch (const EAppError&) {
+                // Already reported when the window was created.
+            }
+        }
+        return QWidget::event(event);
+    case WM_SHELL_ACTIVATE:
+        NShowMainClick();
+        return true;
+    case WM_SHELL_LOGIN:
+        FRegistry->OpenAddressTab(FLoginUrl);
+        return true;
+    case WM_SHELL_POPUP_TAB:
+        FRegistry->OpenPopupTab(static_cast<TPopupTabEvent*>(event)->Info);
+        return true;
+    case WM_SHELL_CLOSE_TAB:
+        FRegistry->CloseTab(static_cast<int>(static_cast<TShellEvent*>(event)->WParam()));
+        return true;
+    default:
+        return QWidget::event(event);
+    }
+}

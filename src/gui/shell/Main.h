@@ -1,0 +1,127 @@
+#pragma once
+
+#include "config/ConfigFile.h"
+#include "engine/Chromium.h"
+#include "shell/CloseRules.h"
+#include "shell/PopupLimit.h"
+
+#include <QElapsedTimer>
+#include <QWidget>
+
+#include <memory>
+
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+class TBrowserEngine;
+class TLoginAddressTask;
+class TPageControl;
+class TShellMessageFilter;
+class TTabRegistry;
+class TTabStrip;
+class TVersionCheckTask;
+struct TPopupInfo;
+
+// The program's one main window: placement, tray icon and menu, the close
+// rules and the private messages, and the wiring between the tab registry,
+// the tab strip and the pages' views. The tabs themselves live in the
+// registry; the strip's drawing and gestures in the strip.
+class TFormMain : public QWidget, public TShutdownFlags, private TChromiumHandler
+{
+    Q_OBJECT
+
+public:
+    explicit TFormMain(TBrowserEngine& engine, QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // The native handle other processes address this window by.
+    qint64 Handle();
+
+    // Shows the window in the state creation read from config.ini.
+    void ShowInitialState();
+
+    // Outer rectangle and state as written to "WIN".
+    TWindowPlacement CurrentPlacement() const;
+
+    TTabRegistry& Registry() const { return *FRegistry; }
+    TTabStrip& Strip() const { return *FStrip; }
+    TPageControl& PageControl1() const { return *FPageControl1; }
+    // The login address, once the login task has built it.
+    const QString& LoginUrl() const { return FLoginUrl; }
+
+    // Tray menu entries (disabled while their window is open).
+    QAction* NSetting = nullptr;
+    QAction* NAbout = nullptr;
+
+    void NShowMainClick();
+    void NExitClick();
+    void NReloginClick();
+    void NAboutClick();
+    void NSettingClick();
+
+    // On the main thread: the update question, and on Yes the hand-over to
+    // the updater and the close.
+    void AskForUpdate(const QString& question);
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // Hooks the views ask synchronously.
+    TChromium* crmBeforePopup(TChromium* Sender, const TPopupRequest& Request) override;
+    void crmBeforeResourceLoad(TChromium* Sender, const QUrl& Url, TRequestHeaders& Headers) override;
+    void crmJsdialog(TChromium* Sender, const TJsDialogRequest& Request, TJsDialogReply& Reply) override;
+    void crmBeforeContextMenu(TChromium* Sender, const TContextMenuParams& Params, TContextMenuModel& Model) override;
+    void crmBeforeDownload(TChromium* Sender, const TDownloadRequest& Request, TDownloadReply& Reply) override;
+
+    // What the views report.
+    void crmTitleChange(TChromium* Sender, const QString& Title);
+    void crmLoadingStateChange(TChromium* Sender, bool IsLoading, bool CanGoBack, bool CanGoForward);
+    void crmClose(TChromium* Sender);
+    void crmContextMenuCommand(TChromium* Sender, const TContextMenuParams& Params, int CommandId);
+    void BindEvents(TChromium* view);
+
+    void PageControl1Change();
+    void RegistryCaptionChanged(int index);
+    void LoginTaskReady(const QString& address);
+
+    // Saves the image at url, fetched through view, to a file the user picks.
+    void SaveImageAs(TChromium* view, const QUrl& url);
+    // Writes the cache-reset script and has it run once this process has ended.
+    void ClearCacheAndRestart();
+
+    void FormCreate();
+    void FormDestroy();
+    void FormCloseQuery(QCloseEvent* event);
+    void FormResize();
+    void CreateTrayIcon();
+    // The window caption for the tab on page: "<tab> - Velmar房产ERP <version>".
+    void ShowCaptionOf(const QString& caption);
+    void ApplyPlacement(const TWindowPlacement& placement);
+    void HideToTray();
+    void StartBackgroundTasks();
+
+    TBrowserEngine& FEngine;
+    TPageControl* FPageControl1 = nullptr;
+    TTabRegistry* FRegistry = nullptr;
+    TTabStrip* FStrip = nullptr;
+    QSystemTrayIcon* TrayIcon1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* NShowMain = nullptr;
+    QAction* NRelogin = nullptr;
+    QAction* NExit = nullptr;
+    TLoginAddressTask* FLoginTask = nullptr;
+    TVersionCheckTask* FVersionTask = nullptr;
+    std::unique_ptr<TShellMessageFilter> FMessageFilter;
+
+    QString FLoginUrl;
+    TPopupLimit FPopupLimit;
+    QElapsedTimer FPopupClock;
+    TWindowPlacement FStartPlacement;
+    bool FPlacementFitted = false;
+    bool FConfigWriteReported = false;
+    bool FHandleWritten = false;
+};

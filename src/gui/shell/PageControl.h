@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QPixmap>
+#include <QWidget>
+
+#include <vector>
+
+class QStackedWidget;
+class QTimer;
+
+// One page of the tab control: its content, id, caption and whether its tab shows.
+class TTabPage : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+    int Tag = 0;
+    QString Caption;
+    bool TabVisible = true;
+    bool HoldsPopup = false; // a popup was put here and waits to become a tab
+};
+
+// Draws what a tab shows over its background. Paint only: it reads state
+// and never changes it.
+class TTabDrawer
+{
+public:
+    virtual ~TTabDrawer() = default;
+    // Rct is the tab's own area (origin at its top-left corner).
+    virtual void PageControl1DrawSkinTab(int TabIndex, const QRect& Rct, bool Active, bool MouseIn,
+                                         QPainter& Cnvs) const = 0;
+};
+
+// A tab control with fixed-size, owner-drawn tabs along its top edge. Hidden
+// pages take no room; visible tabs follow each other from the left edge
+// without gaps, in page order. The control draws each tab's background and
+// hands the rest of the drawing to its drawer.
+class TPageControl : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int TabHeight = 29;
+
+    explicit TPageControl(QWidget* parent = nullptr);
+
+    int PageCount() const { return static_cast<int>(FPages.size()); }
+    TTabPage* Page(int index) const;
+    int IndexOf(const QWidget* page) const;
+
+    // Appends page (the control takes ownership) and gives its index.
+    int AddPage(TTabPage* page);
+    // Removes and destroys the page at index; the active index is left to the caller.
+    void DeletePage(int index);
+
+    int ActivePageIndex() const { return FActive; }
+    // Selecting in code does not raise Changed.
+    void SetActivePageIndex(int index);
+    void SetTabVisible(int index, bool visible);
+
+    int TabWidth() const { return FTabWidth; }
+    void SetTabWidth(int width);
+
+    // The visible tab's rectangle in client coordinates; empty for hidden pages.
+    QRect TabRect(int index) const;
+    // The page whose tab is at point, or -1.
+    int TabAt(const QPoint& point) const;
+
+    // Repaints the strip at once.
+    void RepaintTabs();
+
+    // Not owned; it outlives the control or unsets itself first.
+    void SetDrawer(const TTabDrawer* drawer) { FDrawer = drawer; }
+
+    QWidget* ContentArea() const;
+
+Q_SIGNALS:
+    // Mouse events over the strip, in client coordinates.
+    void MouseDown(Qt::MouseButton button, const QPoint& pos);
+    void MouseMove(const QPoint& pos);
+    void MouseUp(Qt::MouseButton button, const QPoint& pos);
+    // The user selected another tab.
+    void Changed();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void DrawTab(QPainter& painter, int index);
+    void LayoutContent();
+
+    std::vector<TTabPage*> FPages;
+    QStackedWidget* FStack = nullptr;
+    int FActive = -1;
+    int FTabWidth = 178;
+    QPoint FMousePos{-1, -1};
+    QPixmap FCanvas;
+    const TTabDrawer* FDrawer = nullptr;
+};

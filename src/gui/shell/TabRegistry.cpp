@@ -1,0 +1,309 @@
+#include "shell/TabRegistry.h"
+
+#include "core/Global.h"
+#include "engine/BrowserEngine.h"
+#include "shell/PageControl.h"
+#include "shell/TabArtwork.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace {
+
+const char* const kWaitingCaption = "正在检测安全环境...";
+const char* const kEmptyCaption = "新页面";
+
+QVBoxLayout* FillLayout(QWidget* page)
+{
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    return layout;
+}
+
+} // namespace
+
+TTabRegistry::TTabRegistry(TPageControl& pages, TBrowserEngine& engine, QObject* parent)
+    : QObject(parent), FPages(pages), FEngine(engine)
+{
+}
+
+TTabRegistry::~TTabRegistry() = default;
+
+void TTabRegistry::CreatePages()
+{
+    auto* page0 = new TTabPage();
+    FDesignView = FEngine.CreateView(page0);
+    FDesignView->Tag = 0; // the design-time view: no record bears its id
+    FillLayout(page0)->addWidget(FDesignView);
+    FPages.AddPage(page0);
+    Q_EMIT ViewCreated(FDesignView);
+
+    auto* page1 = new TTabPage();
+    page1->Tag = 1;
+    page1->Caption = QString::fromUtf8(kWaitingCaption);
+    auto* waiting = new QLabel(page1->Caption, page1);
+    waiting->setAlignment(Qt::AlignCenter);
+    FillLayout(page1)->addWidget(waiting);
+    FPages.AddPage(page1);
+
+    // Page 0 carries id 1 until the login tab takes it over; its tab never
+    // shows, so page 1 is the only tab until then.
+    FNextTabId = 1;
+    page0->Tag = FNextTabId;
+    FTabMap.insert(page0->Tag, NewTabRecord(FDesignView, page0));
+    FPages.SetTabVisible(0, false);
+    FPages.SetActivePageIndex(1);
+}
+
+TTabSlot* TTabRegistry::SlotAt(int index)
+{
+    return index >= 0 && index < TabSlotCount ? &FTabSlots[static_cast<size_t>(index)] : nullptr;
+}
+
+const TTabSlot* TTabRegistry::SlotAt(int index) const
+{
+    return index >= 0 && index < TabSlotCount ? &FTabSlots[static_cast<size_t>(index)] : nullptr;
+}
+
+TTabPage* TTabRegistry::PageOf(const TChromium* view) const
+{
+    for (QWidget* parent = view ? view->parentWidget() : nullptr; parent; parent = parent->parentWidget())
+        if (const int index = FPages.IndexOf(parent); index >= 0)
+            return FPages.Page(index);
+    return nullptr;
+}
+
+TBrowserTab* TTabRegistry::FindTab(int id) const
+{
+    return FTabMap.value(id, nullptr);
+}
+
+TBrowserTab* TTabRegistry::ActiveTab() const
+{
+    const TTabPage* page = FPages.Page(FPages.ActivePageIndex());
+    return page ? FindTab(page->Tag) : nullptr;
+}
+
+TBrowserTab* TTabRegistry::NewTabRecord(TChromium* browser, TTabPage* page)
+{
+    auto record = std::make_unique<TBrowserTab>();
+    record->Browser = browser;
+    record->Sheet = page;
+    FTabRecords.push_back(std::move(record));
+    return FTabRecords.back().get();
+}
+
+void TTabRegistry::DisposeTab(TBrowserTab* tab)
+{
+    for (auto it = FTabMap.begin(); it != FTabMap.end();) {
+        if (it.value() == tab)
+            it = FTabMap.erase(it);
+        else
+            ++it;
+    }
+    std::erase_if(FTabRecords, [tab](const std::unique_ptr<TBrowserTab>& record) { return record.get() == tab; });
+}
+
+TChromium* TTabRegistry::NewBrowserView(TTabPage* page)
+{
+    // What the page showed while it waited gives way to the view.
+    for (QWidget* child : page->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        child->hide();
+    TChromium* view = FEngine.CreateView(page);
+    view->Tag = page->Tag;
+    view->SetDefaultTextEncoding(QStringLiteral("gb2312")); // older service pages declare no charset
+    Q_EMIT ViewCreated(view);
+    if (!page->layout())
+        FillLayout(page);
+    page->layout()->addWidget(view);
+    view->show();
+    return view;
+}
+
+void TTabRegistry::AddPlaceholderPage()
+{
+    auto* page = new TTabPage();
+    page->TabVisible = false;
+    ++FNextTabId;
+    page->Tag = FNextTabId;
+    FPages.AddPage(page);
+    FPlaceholderWnd = page;
+    RecalcTabWidth();
+}
+
+void TTabRegistry::SetCaption(TTabPage* page, const QString& caption)
+{
+    if (!page)
+        return;
+    page->Caption = caption.isEmpty() ? QString::fromUtf8(kEmptyCaption) : caption;
+    if (const int index = FPages.IndexOf(page); index >= 0)
+        Q_EMIT CaptionChanged(index);
+}
+
+void TTabRegistry::OpenAddressTab(const QString& address)
+{
+    const QString target = address.trimmed().isEmpty() ? QStringLiteral("about:blank") : address;
+    const int index = FPages.PageCount() - 1;
+    TTabPage* page = FPages.Page(index);
+    if (!page)
+        return;
+    page->Caption = AppTitle();
+    FPages.SetTabVisible(index, true);
+    FPages.SetActivePageIndex(index);
+    if (TTabSlot* slot = SlotAt(index))
+        slot->PageIndex = index;
+    TChromium* view = NewBrowserView(page);
+    view->Load(target);
+    TBrowserTab* tab = NewTabRecord(view, page);
+    tab->Window = view;
+    // Events of the new view that arrive before this point find no record.
+    FTabMap.insert(page->Tag, tab);
+    AddPlaceholderPage();
+    Q_EMIT TabAdded(index);
+    Q_EMIT ActiveChanged(index);
+}
+
+TChromium* TTabRegistry::NewPopupView()
+{
+    if (!FPlaceholderWnd)
+        return nullptr;
+    // Each popup gets a placeholder of its own, so rapid popups become tabs
+    // of their own, in order.
+    if (FPlaceholderWnd->HoldsPopup)
+        AddPlaceholderPage();
+    TTabPage* page = FPlaceholderWnd;
+    page->HoldsPopup = true;
+    TChromium* view = NewBrowserView(page);
+    view->setObjectName(QStringLiteral("NerithBrowserWindow%1").arg(FNextTabId));
+    return view;
+}
+
+void TTabRegistry::OpenPopupTab(const TPopupInfo& info)
+{
+    // The popup lives in the page it was created in; that page may already
+    // be gone (closed with the window) or the view may have been destroyed.
+    TTabPage* page = info.Window ? PageOf(info.Window) : nullptr;
+    const int index = page ? FPages.IndexOf(page) : -1;
+    if (index < 0)
+        return;
+    page->Caption = AppTitle();
+    page->HoldsPopup = false;
+    if (TTabSlot* slot = SlotAt(index))
+        slot->PageIndex = index;
+    TBrowserTab* tab = NewTabRecord(info.Window, page);
+    tab->Window = info.Window;
+    FTabMap.insert(page->Tag, tab);
+    if (index == FPages.PageCount() - 1)
+        AddPlaceholderPage();
+    FPages.SetTabVisible(index, true);
+    RecalcTabWidth();
+    Q_EMIT TabAdded(index);
+    const bool ctrlHeld = QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
+    if (!info.Background && !ctrlHeld) {
+        FPages.SetActivePageIndex(index);
+        Q_EMIT ActiveChanged(index);
+    }
+}
+
+void TTabRegistry::CloseTab(int index)
+{
+    // Only the tabs the strip shows can close, never the first one: page 0,
+    // the placeholder and a popup still waiting for its tab stay.
+    const int count = FPages.PageCount();
+    TTabPage* page = FPages.Page(index);
+    if (!page || index <= 1 || index >= count - 1 || !page->TabVisible)
+        return;
+    if (TBrowserTab* tab = FindTab(page->Tag); tab && tab->Browser)
+        tab->Browser->StopLoad();
+    FLoadingPages.removeOne(index);
+    for (int i = 0; i < count && i < TabSlotCount; ++i) {
+        if (FTabSlots[static_cast<size_t>(i)].PageIndex == index) {
+            FTabSlots[static_cast<size_t>(i)] = TTabSlot{};
+            break;
+        }
+    }
+    // Every record on the page goes, also a popup's that was registered twice.
+    std::vector<TBrowserTab*> records;
+    for (const auto& record : FTabRecords)
+        if (record->Sheet == page)
+            records.push_back(record.get());
+    for (TBrowserTab* record : records)
+        DisposeTab(record);
+    FPages.DeletePage(index);
+    Q_EMIT TabRemoved(index);
+
+    const int newCount = FPages.PageCount();
+    const int active = index == newCount - 1 ? index - 1 : index;
+    FPages.SetActivePageIndex(active);
+    RecalcTabWidth();
+    Q_EMIT ActiveChanged(active);
+}
+
+void TTabRegistry::RecalcTabWidth()
+{
+    const int available = FPages.width() - StripReserve;
+    const int tabs = FPages.PageCount() - 2;
+    int width = DesignTabWidth;
+    if (tabs > 0 && available <= tabs * DesignTabWidth)
+        width = qMax(0, available) / tabs;
+    FPages.SetTabWidth(width);
+}
+
+void TTabRegistry::FitTabWindow(TBrowserTab* tab)
+{
+    if (!tab || !tab->Window || !tab->Sheet)
+        return;
+    tab->Window->setGeometry(0, 0, tab->Sheet->width(), tab->Sheet->height());
+}
+
+bool TTabRegistry::SetTitle(TChromium* view, const QString& title)
+{
+    TTabPage* page = PageOf(view);
+    if (!page)
+        return false;
+    TBrowserTab* tab = FindTab(page->Tag);
+    if (view->IsPopup()) {
+        // A popup may be titled before its tab is made: it gets its record now.
+        if (!tab) {
+            tab = NewTabRecord(view, page);
+            FTabMap.insert(page->Tag, tab);
+        }
+        if (!tab->Window) {
+            tab->Window = view;
+            tab->Browser = view;
+        }
+    }
+    if (!tab)
+        return false;
+    const QString trimmed = title.trimmed();
+    if (trimmed.isEmpty() || trimmed == QLatin1String("about:blank"))
+        return false;
+    SetCaption(page, FPages.IndexOf(page) == 1 ? AppTitle() : title);
+    return true;
+}
+
+void TTabRegistry::SetTabLoading(TChromium* view, bool loaded)
+{
+    if (!view || view->Tag == 0)
+        return;
+    TBrowserTab* tab = FindTab(view->Tag);
+    if (!tab || !tab->Sheet)
+        return;
+    const int p = FPages.IndexOf(tab->Sheet);
+    if (p < 0)
+        return;
+    if (!loaded && !FLoadingPages.contains(p))
+        FLoadingPages.append(p);
+    if (loaded)
+        FLoadingPages.removeOne(p);
+    tab->Loaded = loaded;
+    Q_EMIT LoadingChanged(p, !loaded);
+}
+
+void TTabRegistry::AdvanceFrames()
+{
+    for (const auto& record : FTabRecords)
+        if (!record->Loaded)
+            record->Frame = (record->Frame + 1) % TabArtwork::LoadingFrameCount;
+}

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "shell/TabTypes.h"
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+class TBrowserEngine;
+class TChromium;
+class TPageControl;
+class TTabPage;
+
+// Owns the tabs of the main window: the pages of the tab control, one record
+// per tab, the ids, the per-page slots, the loading list and the hidden
+// placeholder page that the next tab (or popup) is made in. Views and the
+// strip only observe it through its signals; nobody else changes tab state.
+//
+// Pages: 0 holds the design-time view (never a visible tab), 1 is the first
+// tab (never closed), the last page is the hidden placeholder once the first
+// tab is open. Ids are never reused.
+class TTabRegistry : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int TabSlotCount = 1025;
+    static constexpr int DesignTabWidth = 178;
+    static constexpr int StripReserve = 90; // pixels of the strip no tab takes
+
+    TTabRegistry(TPageControl& pages, TBrowserEngine& engine, QObject* parent = nullptr);
+    ~TTabRegistry() override;
+
+    // Makes pages 0 (with the design-time view) and 1 ("正在检测安全环境..."),
+    // page 1 active. Called once, before anything else.
+    void CreatePages();
+
+    TChromium* DesignView() const { return FDesignView; }
+    TBrowserTab* FindTab(int id) const;
+    TBrowserTab* ActiveTab() const;
+    // The page a view shows in, or nullptr.
+    TTabPage* PageOf(const TChromium* view) const;
+    // The slot of a page index, or nullptr past the table.
+    TTabSlot* SlotAt(int index);
+    const TTabSlot* SlotAt(int index) const;
+    int NextTabId() const { return FNextTabId; }
+    TTabPage* Placeholder() const { return FPlaceholderWnd; }
+    // Page indexes of the tabs whose page loads; an entry may outlive its
+    // tab when pages move after a close.
+    const QList<int>& LoadingPages() const { return FLoadingPages; }
+
+    void OpenAddressTab(const QString& address);
+    void OpenPopupTab(const TPopupInfo& info);
+    void CloseTab(int index);
+    void RecalcTabWidth();
+    void FitTabWindow(TBrowserTab* tab);
+
+    // A new view for a page's popup, made in the placeholder (a fresh one
+    // when the current one already holds a popup); nullptr before the first
+    // tab exists. The tab follows with OpenPopupTab.
+    TChromium* NewPopupView();
+    // A page's title: the caption of its tab (the first tab keeps the
+    // program's title). A popup titled before its tab exists is registered
+    // here. False when the view has no tab or the title is blank.
+    bool SetTitle(TChromium* view, const QString& title);
+    // Sets a page's caption; an empty one reads "新页面".
+    void SetCaption(TTabPage* page, const QString& caption);
+    void SetTabLoading(TChromium* view, bool loaded);
+    // Moves the animation of every loading tab on by one frame.
+    void AdvanceFrames();
+
+Q_SIGNALS:
+    // A view was made for a page; connect to it before it loads anything.
+    void ViewCreated(TChromium* view);
+    void TabAdded(int index);
+    void TabRemoved(int index);
+    // The active page changed in code (a close chose the next one).
+    void ActiveChanged(int index);
+    void CaptionChanged(int index);
+    void LoadingChanged(int index, bool loading);
+
+private:
+    TBrowserTab* NewTabRecord(TChromium* browser, TTabPage* page);
+    void DisposeTab(TBrowserTab* tab);
+    TChromium* NewBrowserView(TTabPage* page);
+    void AddPlaceholderPage();
+
+    TPageControl& FPages;
+    TBrowserEngine& FEngine;
+    TChromium* FDesignView = nullptr;
+    int FNextTabId = 1;
+    std::array<TTabSlot, TabSlotCount> FTabSlots{};
+    QMultiHash<int, TBrowserTab*> FTabMap; // the record added last for an id is the one found
+    std::vector<std::unique_ptr<TBrowserTab>> FTabRecords; // owns every record
+    QList<int> FLoadingPages;
+    QPointer<TTabPage> FPlaceholderWnd;
+};

@@ -1,0 +1,143 @@
+#include "shell/TabStrip.h"
+
+#include "shell/CloseRules.h"
+#include "shell/TabArtwork.h"
+#include "shell/TabCaption.h"
+#include "shell/TabRegistry.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QTimer>
+
+TTabGeometry TabLayout::Geometry(int tabLeft, int tabWidth, int textHeight)
+{
+    const int y = (TPageControl::TabHeight - textHeight) / 2 + 2;
+    const int cx = tabWidth - CloseFromRight;
+    const int ax = tabLeft + cx;
+    TTabGeometry geometry;
+    geometry.Tab = {tabLeft, 0, tabLeft + tabWidth, TPageControl::TabHeight};
+    geometry.Close = {ax, y, ax + CloseBox, y + CloseBox};
+    geometry.Caption = QRect(TextLeft, y, qMax(0, cx - TextLeft), textHeight);
+    geometry.CaptionLimit = cx;
+    geometry.Icon = QPoint(IconLeft, IconTop);
+    geometry.CloseImage = QPoint(cx, y + CloseImageDrop);
+    return geometry;
+}
+
+TTabStrip::TTabStrip(TPageControl& control, TTabRegistry& registry, const TShutdownFlags& flags, QObject* parent)
+    : QObject(parent), FControl(control), FRegistry(registry), FFlags(flags)
+{
+    FTimerRefreshTab = new QTimer(this);
+    FTimerRefreshTab->setInterval(RefreshIntervalMs);
+    connect(FTimerRefreshTab, &QTimer::timeout, this, &TTabStrip::TimerRefreshTabTimer);
+
+    FControl.SetDrawer(this);
+    connect(&FControl, &TPageControl::MouseDown, this, &TTabStrip::PageControl1MouseDown);
+    connect(&FControl, &TPageControl::MouseMove, this, &TTabStrip::PageControl1MouseMove);
+    connect(&FControl, &TPageControl::MouseUp, this, &TTabStrip::PageControl1MouseUp);
+    connect(&FRegistry, &TTabRegistry::CaptionChanged, this, &TTabStrip::Refresh);
+    connect(&FRegistry, &TTabRegistry::LoadingChanged, this, &TTabStrip::RegistryLoadingChanged);
+}
+
+TTabStrip::~TTabStrip()
+{
+    FControl.SetDrawer(nullptr);
+}
+
+std::optional<TTabGeometry> TTabStrip::GeometryOf(int index) const
+{
+    const QRect place = FControl.TabRect(index);
+    if (place.isEmpty())
+        return std::nullopt;
+    return TabLayout::Geometry(place.left(), place.width(), QFontMetrics(FControl.font()).height());
+}
+
+void TTabStrip::PageControl1DrawSkinTab(int TabIndex, const QRect& Rct, bool, bool, QPainter& Cnvs) const
+{
+    if (FFlags.FClosing)
+        return;
+    const TTabPage* page = FControl.Page(TabIndex);
+    if (!page)
+        return;
+    const qreal ratio = Cnvs.device() ? Cnvs.device()->devicePixelRatioF() : 1.0;
+    const QFontMetrics metrics(Cnvs.font());
+    const TTabGeometry geometry =
+        TabLayout::Geometry(FControl.TabRect(TabIndex).left(), Rct.width(), metrics.height());
+
+    if (const TBrowserTab* tab = FRegistry.FindTab(page->Tag)) {
+        Cnvs.drawPixmap(geometry.Icon, tab->Loaded ? TabArtwork::FavIconNew(ratio)
+                                                   : TabArtwork::LoadingFrame(tab->Frame, ratio));
+    }
+    const QString caption = ShortenTabCaption(page->Caption, metrics, geometry.CaptionLimit);
+    Cnvs.drawText(geometry.Caption, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, caption);
+    if (TabIndex > 1)
+        Cnvs.drawPixmap(geometry.CloseImage, TabArtwork::TabClose(geometry.Close.Contains(FLastMousePos), ratio));
+}
+
+void TTabStrip::Refresh()
+{
+    FRegistry.AdvanceFrames();
+    FControl.RepaintTabs();
+}
+
+void TTabStrip::RegistryLoadingChanged(int, bool loading)
+{
+    if (loading && !FTimerRefreshTab->isActive())
+        FTimerRefreshTab->start();
+    Refresh();
+}
+
+void TTabStrip::PageControl1MouseDown(Qt::MouseButton Button, const QPoint&)
+{
+    if (FLastPressTime && FLastPressTime->elapsed() < DoublePressMs && Button == Qt::LeftButton) {
+        const int active = FControl.ActivePageIndex();
+        if (active != 1)
+            Q_EMIT CloseRequested(active);
+        return; // the press time stays: a third quick press closes again
+    }
+    FLastPressTime.emplace();
+    FLastPressTime->start();
+}
+
+void TTabStrip::PageControl1MouseMove(const QPoint& Pos)
+{
+    FLastMousePos = Pos;
+    const int count = qMin(FControl.PageCount(), TTabRegistry::TabSlotCount);
+    for (int i = 0; i < count; ++i) {
+        TTabSlot* slot = FRegistry.SlotAt(i);
+        const std::optional<TTabGeometry> geometry = GeometryOf(i);
+        const bool inside = geometry && geometry->Close.Contains(Pos);
+        // Repaint only when the pointer enters or leaves a close button.
+        if (inside == slot->PointerAway)
+            Refresh();
+        slot->PointerAway = !inside;
+    }
+}
+
+void TTabStrip::PageControl1MouseUp(Qt::MouseButton Button, const QPoint& Pos)
+{
+    if (Button == Qt::LeftButton) {
+        const int active = FControl.ActivePageIndex();
+        if (active == 1)
+            return;
+        if (const std::optional<TTabGeometry> geometry = GeometryOf(active); geometry && geometry->Close.Contains(Pos))
+            Q_EMIT CloseRequested(active);
+        return;
+    }
+    if (Button == Qt::MiddleButton) {
+        for (int i = 1; i <= FControl.PageCount() - 2; ++i) {
+            if (const std::optional<TTabGeometry> geometry = GeometryOf(i); geometry && geometry->Tab.Contains(Pos)) {
+                if (i != 1)
+                    Q_EMIT CloseRequested(i);
+                return;
+            }
+        }
+    }
+}
+
+void TTabStrip::TimerRefreshTabTimer()
+{
+    Refresh();
+    if (FRegistry.LoadingPages().size() <= 1)
+        FTimerRefreshTab->stop();
+}

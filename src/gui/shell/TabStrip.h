@@ -1,0 +1,87 @@
+#pragma once
+
+#include "shell/PageControl.h"
+#include "shell/TabTypes.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QRect>
+
+#include <optional>
+
+class QTimer;
+class TTabRegistry;
+struct TShutdownFlags;
+
+// Where the parts of one tab are. Paint and hit-testing both use it, so a
+// click always meets what was drawn.
+struct TTabGeometry
+{
+    TRect Tab;       // the whole tab, in the control's client coordinates
+    TRect Close;     // the close button's hit box, client coordinates
+    QRect Caption;   // the caption's room, in the tab's own coordinates
+    int CaptionLimit = 0; // text left plus caption width may not pass it
+    QPoint Icon;     // page icon or loading frame, tab coordinates
+    QPoint CloseImage; // the close cross, tab coordinates
+};
+
+namespace TabLayout {
+
+inline constexpr int IconLeft = 5;
+inline constexpr int IconTop = 7;
+inline constexpr int TextLeft = 25;
+inline constexpr int CloseFromRight = 19; // close button and text limit, from the tab's right edge
+inline constexpr int CloseBox = 12;
+inline constexpr int CloseImageDrop = 2;
+
+// The geometry of a tab whose left edge is at tabLeft (client coordinates),
+// tabWidth wide, for captions textHeight high.
+TTabGeometry Geometry(int tabLeft, int tabWidth, int textHeight);
+
+} // namespace TabLayout
+
+// The tab strip's behaviour over the tab control: what each tab shows, the
+// close gestures (close button, double press, middle click) and the refresh
+// timer that runs the loading animation. Gestures only ask for a close; the
+// window closes through the registry.
+class TTabStrip : public QObject, public TTabDrawer
+{
+    Q_OBJECT
+
+public:
+    static constexpr int DoublePressMs = 300;
+    static constexpr int RefreshIntervalMs = 250;
+
+    TTabStrip(TPageControl& control, TTabRegistry& registry, const TShutdownFlags& flags, QObject* parent = nullptr);
+    ~TTabStrip() override;
+
+    void PageControl1DrawSkinTab(int TabIndex, const QRect& Rct, bool Active, bool MouseIn,
+                                 QPainter& Cnvs) const override;
+    void PageControl1MouseDown(Qt::MouseButton Button, const QPoint& Pos);
+    void PageControl1MouseMove(const QPoint& Pos);
+    void PageControl1MouseUp(Qt::MouseButton Button, const QPoint& Pos);
+    void TimerRefreshTabTimer();
+
+    // Moves the loading animations on by one frame and repaints at once.
+    void Refresh();
+
+    // The geometry of the page's tab; nothing for a page without a visible tab.
+    std::optional<TTabGeometry> GeometryOf(int index) const;
+
+    QTimer* TimerRefreshTab() const { return FTimerRefreshTab; }
+    QPoint LastMousePos() const { return FLastMousePos; }
+
+Q_SIGNALS:
+    // A gesture asks to close the tab at the page index (never the first tab).
+    void CloseRequested(int index);
+
+private:
+    void RegistryLoadingChanged(int index, bool loading);
+
+    TPageControl& FControl;
+    TTabRegistry& FRegistry;
+    const TShutdownFlags& FFlags;
+    QTimer* FTimerRefreshTab = nullptr;
+    std::optional<QElapsedTimer> FLastPressTime; // none: long ago
+    QPoint FLastMousePos{-1, -1};
+};
