@@ -1,5 +1,7 @@
 #include "FakeBrowserEngine.h"
 
+#include <utility>
+
 void TFakeChromium::Load(const QString& url)
 {
     Loads << url;
@@ -70,4 +72,73 @@ TChromium* TFakeBrowserEngine::CreateView(QWidget* parent)
     auto* view = new TFakeChromium(parent);
     Views.emplace_back(view);
     return view;
+}
+
+void TFakeChromium::Print(QPrinter*, std::function<void(bool ok)> done)
+{
+    Prints << QString();
+    if (PendingPrint) {
+        done(false); // one at a time, as the engine does
+        return;
+    }
+    PendingPrint = std::move(done);
+}
+
+void TFakeChromium::PrintToPdf(const QString& path, const QPageLayout&, std::function<void(bool ok)> done)
+{
+    Prints << path;
+    if (PendingPrint) {
+        done(false);
+        return;
+    }
+    PendingPrint = std::move(done);
+}
+
+void TFakeChromium::FinishPrint(bool ok)
+{
+    if (auto done = std::exchange(PendingPrint, nullptr))
+        done(ok);
+}
+
+TFakeDownloadItem* TFakeChromium::StartDownload(const TDownloadRequest& request)
+{
+    const TDownloadReply reply = RaiseDownload(request);
+    if (!reply.Accept)
+        return nullptr;
+    auto* item = new TFakeDownloadItem(request.Url, reply.FullPath, this);
+    Q_EMIT DownloadStarted(item);
+    return item;
+}
+
+void TFakeDownloadItem::Cancel()
+{
+    ++CancelCount;
+    if (FState == TState::InProgress)
+        End(TState::Cancelled);
+}
+
+void TFakeDownloadItem::Progress(qint64 received, qint64 total)
+{
+    FReceived = received;
+    FTotal = total;
+    Q_EMIT Changed();
+}
+
+void TFakeDownloadItem::Complete()
+{
+    FReceived = qMax(FReceived, FTotal);
+    End(TState::Completed);
+}
+
+void TFakeDownloadItem::Interrupt(const QString& reason)
+{
+    FReason = reason;
+    End(TState::Interrupted);
+}
+
+void TFakeDownloadItem::End(TState state)
+{
+    FState = state;
+    Q_EMIT Changed();
+    Q_EMIT Finished();
 }

@@ -2,6 +2,7 @@
 
 #include "engine/BrowserEngine.h"
 #include "engine/Chromium.h"
+#include "engine/DownloadItem.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -25,6 +26,27 @@ public:
     QString Title() const override { return FTitle; }
     bool IsLoading() const override { return FLoading; }
     void SetDefaultTextEncoding(const QString& encoding) override { TextEncoding = encoding; }
+    void SetFeaturePermission(const QUrl& origin, TPageFeature feature, bool granted) override
+    {
+        Permissions.push_back({origin, feature, granted});
+    }
+    void Print(QPrinter* printer, std::function<void(bool ok)> done) override;
+    void PrintToPdf(const QString& path, const QPageLayout& layout, std::function<void(bool ok)> done) override;
+    void ExitFullScreen() override { ++ExitFullScreenCount; }
+
+    struct TPermissionAnswer
+    {
+        QUrl Origin;
+        TPageFeature Feature;
+        bool Granted;
+    };
+    std::vector<TPermissionAnswer> Permissions;
+    int ExitFullScreenCount = 0;
+    // Prints asked for (a path for PDFs, empty for a printer); each waits in
+    // PendingPrint until the test finishes it with FinishPrint.
+    QStringList Prints;
+    std::function<void(bool ok)> PendingPrint;
+    void FinishPrint(bool ok);
 
     QStringList Loads;
     int StopCount = 0;
@@ -40,6 +62,12 @@ public:
     TContextMenuModel RaiseContextMenu(const TContextMenuParams& params, TContextMenuModel model);
     void RaiseContextMenuCommand(const TContextMenuParams& params, int commandId);
     TDownloadReply RaiseDownload(const TDownloadRequest& request);
+    void RaisePrint() { Q_EMIT PrintRequested(); }
+    void RaiseRenderProcessTerminated(TRenderTermination status) { Q_EMIT RenderProcessTerminated(status, 1); }
+    void RaisePermission(const QUrl& origin, TPageFeature feature) { Q_EMIT FeaturePermissionRequested(origin, feature); }
+    bool RaiseFullScreen(bool on) { return Handler().crmFullScreenRequest(this, on); }
+    // Accepted downloads start a fake item the test drives; null when refused.
+    class TFakeDownloadItem* StartDownload(const TDownloadRequest& request);
 
     bool FIsPopup = false;
 
@@ -49,11 +77,48 @@ private:
     bool FLoading = false;
 };
 
+// A download the test moves through its states.
+class TFakeDownloadItem : public TDownloadItem
+{
+    Q_OBJECT
+
+public:
+    TFakeDownloadItem(const QUrl& url, const QString& path, QObject* parent)
+        : TDownloadItem(parent), FUrl(url), FPath(path)
+    {
+    }
+
+    QUrl Url() const override { return FUrl; }
+    QString Path() const override { return FPath; }
+    qint64 ReceivedBytes() const override { return FReceived; }
+    qint64 TotalBytes() const override { return FTotal; }
+    TState State() const override { return FState; }
+    QString InterruptReason() const override { return FReason; }
+    void Cancel() override;
+
+    void Progress(qint64 received, qint64 total);
+    void Complete();
+    void Interrupt(const QString& reason);
+    int CancelCount = 0;
+
+private:
+    void End(TState state);
+
+    QUrl FUrl;
+    QString FPath;
+    qint64 FReceived = 0;
+    qint64 FTotal = -1;
+    TState FState = TState::InProgress;
+    QString FReason;
+};
+
 class TFakeBrowserEngine : public TBrowserEngine
 {
 public:
     TChromium* CreateView(QWidget* parent) override;
     void RegisterPluginPaths(const QStringList& paths) override { PluginPaths = paths; }
+    void SetNotificationPresenter(TNotificationPresenter presenter) override { Presenter = std::move(presenter); }
+    TNotificationPresenter Presenter;
 
     // Every view made so far; destroyed ones read as null.
     std::vector<QPointer<TFakeChromium>> Views;

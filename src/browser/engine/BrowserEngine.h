@@ -2,8 +2,11 @@
 
 #include <QStringList>
 
+#include <functional>
+
 class QWidget;
 class TChromium;
+struct TPageNotification;
 
 // The process-level side of the browser engine: it makes browser views and
 // takes the plug-in files. One exists in the browser process; it must
@@ -22,4 +25,9 @@ public:
 
     // Hands the plug-in files to the engine, in order, empty entries included.
     virtual void RegisterPluginPaths(const QStringList& paths) = 0;
+
+    // Where the notifications pages show go (pages of every view); without a
+    // presenter they are dropped.
+    using TNotificationPresenter = std::function<void(const TPageNotification& notification)>;
+    virtual void SetNotificationPresenter(TNotificationPresenter presenter) { (void)presenter; }
 };

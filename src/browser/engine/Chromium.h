@@ -3,13 +3,16 @@
 #include "engine/ContextMenuModel.h"
 
 #include <QList>
+#include <QPageLayout>
 #include <QPair>
 #include <QUrl>
 #include <QWidget>
 
 #include <functional>
 
+class QPrinter;
 class TChromium;
+class TDownloadItem;
 
 // How a page asked for a new window.
 enum class TWindowDisposition { NewForegroundTab, NewBackgroundTab, NewWindow, NewPopup };
@@ -77,6 +80,23 @@ struct TDownloadReply
     QString FullPath;
 };
 
+// What a page may ask to use; each request is answered with SetFeaturePermission.
+enum class TPageFeature { Notifications, Geolocation, Microphone, Camera, CameraAndMicrophone, MouseLock,
+                          ScreenCapture, ScreenAndAudioCapture };
+
+// Why a page's render process ended.
+enum class TRenderTermination { Normal, Abnormal, Crashed, Killed };
+
+// A notification a page shows. Clicked and Closed tell the page, if it still exists.
+struct TPageNotification
+{
+    QUrl Origin;
+    QString Title;
+    QString Message;
+    std::function<void()> Clicked;
+    std::function<void()> Closed;
+};
+
 // The hooks whose answer the engine waits for: it asks, the handler fills in
 // the reply before returning. Everything else a view reports is a signal.
 // The defaults answer as if no handler were set.
@@ -91,6 +111,8 @@ public:
     virtual void crmJsdialog(TChromium* Sender, const TJsDialogRequest& Request, TJsDialogReply& Reply);
     virtual void crmBeforeContextMenu(TChromium* Sender, const TContextMenuParams& Params, TContextMenuModel& Model);
     virtual void crmBeforeDownload(TChromium* Sender, const TDownloadRequest& Request, TDownloadReply& Reply);
+    // A page asks to fill the screen (or to leave it); true grants it.
+    virtual bool crmFullScreenRequest(TChromium* Sender, bool ToggleOn);
 };
 
 // A browser view: a child control holding one engine browser. It reports
@@ -131,6 +153,16 @@ public:
             done(false);
     }
 
+    // Answers a FeaturePermissionRequested for origin; an unanswered request
+    // keeps the page waiting.
+    virtual void SetFeaturePermission(const QUrl& origin, TPageFeature feature, bool granted) = 0;
+    // Prints the page: to printer, or as a PDF file (text kept as text). done
+    // gets the outcome once; a second print while one runs fails at once.
+    virtual void Print(QPrinter* printer, std::function<void(bool ok)> done) = 0;
+    virtual void PrintToPdf(const QString& path, const QPageLayout& layout, std::function<void(bool ok)> done) = 0;
+    // Leaves the page's full screen, as Esc does in a browser.
+    virtual void ExitFullScreen() = 0;
+
     // The owner's number for this view (the id of the tab page it was made in).
     int Tag = 0;
 
@@ -141,6 +173,15 @@ Q_SIGNALS:
     void CloseRequested();
     // The user picked an entry the handler added to the context menu.
     void ContextMenuCommand(const TContextMenuParams& params, int commandId);
+    // The page called window.print().
+    void PrintRequested();
+    // The page's process ended; the view shows nothing until it loads again.
+    void RenderProcessTerminated(TRenderTermination status, int exitCode);
+    // The page wants a feature; answer with SetFeaturePermission.
+    void FeaturePermissionRequested(const QUrl& origin, TPageFeature feature);
+    // A download the handler accepted has started. The item belongs to the
+    // engine; take it over with setParent to keep it beyond the engine's life.
+    void DownloadStarted(TDownloadItem* item);
 
 private:
     TChromiumHandler* FHandler = nullptr;

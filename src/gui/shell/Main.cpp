@@ -7,12 +7,15 @@
 #include "platform/ShellMessage.h"
 #include "service/ServiceTasks.h"
 #include "shell/AppIcon.h"
+#include "shell/DownloadList.h"
 #include "shell/PageControl.h"
 #include "shell/ShellMessages.h"
 #include "shell/TabRegistry.h"
 #include "shell/TabStrip.h"
 #include "util/AppError.h"
 #include "widgets/AppMessageBox.h"
+#include "windows/Downloads.h"
+#include "windows/PrintPreview.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -46,6 +49,8 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
     connect(FStrip, &TTabStrip::CloseRequested, this,
             [this](int index) { PostShellMessage(this, WM_SHELL_CLOSE_TAB, index); });
     FRegistry->CreatePages();
+    FDownloads = new TDownloadList(this);
+    connect(FDownloads, &TDownloadList::Finished, this, &TFormMain::DownloadsFinished);
     CreateTrayIcon();
 
     // A second start reaches this window by its native handle.
@@ -69,6 +74,7 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
 
 TFormMain::~TFormMain()
 {
+    FEngine.SetNotificationPresenter({});
     FormDestroy();
     // The views go first, while the window that answers them still exists.
     delete FPageControl1;
@@ -92,6 +98,7 @@ void TFormMain::CreateTrayIcon()
         if (reason == QSystemTrayIcon::Trigger)
             NShowMainClick();
     });
+    connect(TrayIcon1, &QSystemTrayIcon::messageClicked, this, &TFormMain::TrayIcon1MessageClicked);
 }
 
 qint64 TFormMain::Handle()
@@ -118,6 +125,12 @@ void TFormMain::FormCreate()
     gAutoStart = options.AutoStart;
     gSoundHint = options.SoundHint;
     gPopupHint = options.PopupHint;
+    FPermissionPolicy = std::make_unique<TPermissionPolicy>(AppFile(QStringLiteral("config.ini")), ServiceHost());
+    FEngine.SetNotificationPresenter(
+        [window = QPointer<TFormMain>(this)](const TPageNotification& notification) {
+            if (window)
+                window->PageNotificationShow(notification);
+        });
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize workArea = screen ? screen->availableGeometry().size() : QSize(1024, 768);
     FStartPlacement = config.ReadPlacement(workArea);
@@ -186,6 +199,9 @@ void TFormMain::showEvent(QShowEvent* event)
 
 TWindowPlacement TFormMain::CurrentPlacement() const
 {
+    // A page's full screen is passing: the placement is the one it returns to.
+    if (FFullScreenView || isFullScreen())
+        return FFullScreenReturn;
     const QRect frame = frameGeometry();
     TWindowPlacement placement;
     placement.Left = frame.left();
@@ -238,7 +254,14 @@ void TFormMain::FormCloseQuery(QCloseEvent* event)
             AppMessageBox(error.Message(), MB_OK);
         }
     }
-    switch (DecideClose(*this, [] { return AppMessageBox(QStringLiteral("确定要退出吗？"), 0x24) == IDYES; })) {
+    const auto askExit = [this] {
+        const int running = FDownloads->ActiveCount();
+        const QString question = running > 0
+                                     ? QStringLiteral("还有 %1 个文件正在下载，退出将取消下载。确定要退出吗？").arg(running)
+                                     : QStringLiteral("确定要退出吗？");
+        return AppMessageBox(question, 0x24) == IDYES;
+    };
+    switch (DecideClose(*this, askExit)) {
     case TCloseDecision::Hide:
         event->ignore();
         HideToTray();
@@ -247,6 +270,7 @@ void TFormMain::FormCloseQuery(QCloseEvent* event)
         event->ignore();
         break;
     case TCloseDecision::Close:
+        EndPendingWork();
         event->accept();
         QCoreApplication::quit();
         break;

@@ -3,17 +3,24 @@
 #include "config/ConfigFile.h"
 #include "engine/Chromium.h"
 #include "shell/CloseRules.h"
+#include "shell/PagePermissions.h"
 #include "shell/PopupLimit.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
 
 class QAction;
 class QMenu;
+class QShortcut;
 class QSystemTrayIcon;
 class TBrowserEngine;
+class TDownloadItem;
+class TDownloadList;
+class TFormDownloads;
+class TFormPrint;
 class TLoginAddressTask;
 class TPageControl;
 class TShellMessageFilter;
@@ -59,6 +66,15 @@ public:
     void NAboutClick();
     void NSettingClick();
 
+    // Opens the print window for the active tab's page; while one is open it
+    // is brought to the front instead.
+    void PrintActiveTab();
+    // Shows the downloads window.
+    void ShowDownloads();
+    TDownloadList& Downloads() const { return *FDownloads; }
+    TFormPrint* PrintWindow() const;
+    TFormDownloads* DownloadsWindow() const;
+
     // On the main thread: the update question, and on Yes the hand-over to
     // the updater and the close.
     void AskForUpdate(const QString& question);
@@ -76,13 +92,32 @@ private:
     void crmJsdialog(TChromium* Sender, const TJsDialogRequest& Request, TJsDialogReply& Reply) override;
     void crmBeforeContextMenu(TChromium* Sender, const TContextMenuParams& Params, TContextMenuModel& Model) override;
     void crmBeforeDownload(TChromium* Sender, const TDownloadRequest& Request, TDownloadReply& Reply) override;
+    bool crmFullScreenRequest(TChromium* Sender, bool ToggleOn) override;
 
     // What the views report.
     void crmTitleChange(TChromium* Sender, const QString& Title);
     void crmLoadingStateChange(TChromium* Sender, bool IsLoading, bool CanGoBack, bool CanGoForward);
     void crmClose(TChromium* Sender);
     void crmContextMenuCommand(TChromium* Sender, const TContextMenuParams& Params, int CommandId);
+    void crmPrintRequested(TChromium* Sender);
+    void crmRenderProcessTerminated(TChromium* Sender, TRenderTermination Status);
+    void crmFeaturePermissionRequested(TChromium* Sender, const QUrl& Origin, TPageFeature Feature);
+    void crmDownloadStarted(TChromium* Sender, TDownloadItem* Item);
     void BindEvents(TChromium* view);
+
+    void PrintView(TChromium* view);
+    // Asks the question at the head of the permission queue, one at a time.
+    void AskNextPermission();
+    void AnswerPermission(const TPermissionQueue::TRequest& request, bool allowed);
+    void DenyPendingPermissions();
+    void PageNotificationShow(const TPageNotification& notification);
+    void TrayIcon1MessageClicked();
+    void DownloadsFinished(int row);
+    // Selects the tab of view, if it still has one.
+    void ShowTabOf(TChromium* view);
+    // Ends what may still wait for an answer once the program is ending.
+    void EndPendingWork();
+    void LeaveFullScreen();
 
     void PageControl1Change();
     void RegistryCaptionChanged(int index);
@@ -121,6 +156,21 @@ private:
     TPopupLimit FPopupLimit;
     QElapsedTimer FPopupClock;
     TWindowPlacement FStartPlacement;
+    std::unique_ptr<TPermissionPolicy> FPermissionPolicy;
+    TPermissionQueue FPermissionQueue;
+    bool FAskingPermission = false;
+    TDownloadList* FDownloads = nullptr;
+    QPointer<TFormDownloads> FDownloadsWindow;
+    QPointer<TFormPrint> FPrintWindow;
+    // What a click on the tray's message leads to.
+    enum class TTrayMessage { None, Notification, Download };
+    TTrayMessage FTrayMessage = TTrayMessage::None;
+    TPageNotification FLastNotification;
+    // A page shown full screen: its view and the placement to go back to.
+    QPointer<TChromium> FFullScreenView;
+    TWindowPlacement FFullScreenReturn;
+    QByteArray FFullScreenGeometry;
+    QShortcut* FFullScreenEsc = nullptr;
     bool FPlacementFitted = false;
     bool FConfigWriteReported = false;
     bool FHandleWritten = false;

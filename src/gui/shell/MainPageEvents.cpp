@@ -3,6 +3,7 @@
 #include "shell/Main.h"
 
 #include "core/Global.h"
+#include "engine/DownloadItem.h"
 #include "shell/PageControl.h"
 #include "shell/ShellMessages.h"
 #include "shell/TabRegistry.h"
@@ -23,6 +24,14 @@ void TFormMain::BindEvents(TChromium* view)
     connect(view, &TChromium::ContextMenuCommand, this, [this, view](const TContextMenuParams& params, int id) {
         crmContextMenuCommand(view, params, id);
     });
+    connect(view, &TChromium::PrintRequested, this, [this, view] { crmPrintRequested(view); });
+    connect(view, &TChromium::RenderProcessTerminated, this,
+            [this, view](TRenderTermination status, int) { crmRenderProcessTerminated(view, status); });
+    connect(view, &TChromium::FeaturePermissionRequested, this,
+            [this, view](const QUrl& origin, TPageFeature feature) {
+                crmFeaturePermissionRequested(view, origin, feature);
+            });
+    connect(view, &TChromium::DownloadStarted, this, [this, view](TDownloadItem* item) { crmDownloadStarted(view, item); });
 }
 
 TChromium* TFormMain::crmBeforePopup(TChromium* Sender, const TPopupRequest& Request)

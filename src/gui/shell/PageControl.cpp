@@ -100,7 +100,7 @@ QRect TPageControl::TabRect(int index) const
 
 int TPageControl::TabAt(const QPoint& point) const
 {
-    if (point.y() < 0 || point.y() >= TabHeight || FTabWidth <= 0 || point.x() < 0)
+    if (FStripHidden || point.y() < 0 || point.y() >= TabHeight || FTabWidth <= 0 || point.x() < 0)
         return -1;
     int position = 0;
     const int wanted = point.x() / FTabWidth;
@@ -127,11 +127,23 @@ void TPageControl::resizeEvent(QResizeEvent* event)
 
 void TPageControl::LayoutContent()
 {
-    FStack->setGeometry(0, TabHeight, width(), qMax(0, height() - TabHeight));
+    const int strip = FStripHidden ? 0 : TabHeight;
+    FStack->setGeometry(0, strip, width(), qMax(0, height() - strip));
+}
+
+void TPageControl::SetStripHidden(bool hidden)
+{
+    if (FStripHidden == hidden)
+        return;
+    FStripHidden = hidden;
+    LayoutContent();
+    update();
 }
 
 void TPageControl::paintEvent(QPaintEvent*)
 {
+    if (FStripHidden)
+        return;
     QPainter painter(this);
     painter.fillRect(QRect(0, 0, width(), TabHeight), TabArtwork::StripBackground());
     painter.setPen(TabArtwork::StripLine());

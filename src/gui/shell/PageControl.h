@@ -74,6 +74,10 @@ public:
 
     QWidget* ContentArea() const;
 
+    // Hides the strip, so the pages take the whole control (a page's full screen).
+    void SetStripHidden(bool hidden);
+    bool StripHidden() const { return FStripHidden; }
+
 Q_SIGNALS:
     // Mouse events over the strip, in client coordinates.
     void MouseDown(Qt::MouseButton button, const QPoint& pos);
@@ -101,4 +105,5 @@ private:
     QPoint FMousePos{-1, -1};
     QPixmap FCanvas;
     const TTabDrawer* FDrawer = nullptr;
+    bool FStripHidden = false;
 };

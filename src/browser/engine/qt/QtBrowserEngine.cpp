@@ -1,13 +1,16 @@
 #include "engine/qt/QtBrowserEngine.h"
 
 #include "engine/qt/QtChromium.h"
+#include "engine/qt/QtDownloadItem.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLoggingCategory>
 #include <QOpenGLWidget>
+#include <QPointer>
 #include <QWebEngineDownloadRequest>
+#include <QWebEngineNotification>
 #include <QWebEngineProfile>
 
 #include <cerrno>
@@ -45,6 +48,25 @@ TQtBrowserEngine::TQtBrowserEngine(const TEngineSettings& settings)
     FProfile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
     FProfile->setHttpAcceptLanguage(settings.Locale);
     connect(FProfile, &QWebEngineProfile::downloadRequested, this, &TQtBrowserEngine::ProfileDownloadRequested);
+}
+
+void TQtBrowserEngine::SetNotificationPresenter(TNotificationPresenter presenter)
+{
+    if (!presenter) {
+        FProfile->setNotificationPresenter({});
+        return;
+    }
+    FProfile->setNotificationPresenter([presenter](std::unique_ptr<QWebEngineNotification> raw) {
+        std::shared_ptr<QWebEngineNotification> shown(raw.release());
+        shown->show();
+        TPageNotification notification;
+        notification.Origin = shown->origin();
+        notification.Title = shown->title();
+        notification.Message = shown->message();
+        notification.Clicked = [shown] { shown->click(); };
+        notification.Closed = [shown] { shown->close(); };
+        presenter(notification);
+    });
 }
 
 TQtBrowserEngine::~TQtBrowserEngine() = default;
@@ -89,6 +111,7 @@ void TQtBrowserEngine::ProfileDownloadRequested(QWebEngineDownloadRequest* downl
         return;
     }
     TDownloadReply reply;
+    const QPointer<TQtChromium> asker(view); // the save dialog may outlive the tab
     if (view) {
         TDownloadRequest request;
         request.Url = download->url();
@@ -104,4 +127,7 @@ void TQtBrowserEngine::ProfileDownloadRequested(QWebEngineDownloadRequest* downl
     download->setDownloadDirectory(target.absolutePath());
     download->setDownloadFileName(target.fileName());
     download->accept();
+    auto* item = new TQtDownloadItem(download, this);
+    if (asker)
+        Q_EMIT asker->DownloadStarted(item);
 }

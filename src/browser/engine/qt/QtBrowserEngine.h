@@ -28,6 +28,7 @@ public:
     TChromium* CreateView(QWidget* parent) override;
     void RegisterPluginPaths(const QStringList& paths) override;
     void PrepareWindow(QWidget* window) override;
+    void SetNotificationPresenter(TNotificationPresenter presenter) override;
 
     QWebEngineProfile* Profile() const { return FProfile; }
     const QStringList& PluginPaths() const { return FPluginPaths; }

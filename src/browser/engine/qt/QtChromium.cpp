@@ -4,7 +4,9 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QVBoxLayout>
+#include <QPrinter>
 #include <QWebEngineContextMenuRequest>
+#include <QWebEngineFullScreenRequest>
 #include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
@@ -15,6 +17,8 @@
 #include <QWebEngineView>
 
 #include <map>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -124,6 +128,47 @@ TWindowDisposition DispositionOf(QWebEngineNewWindowRequest::DestinationType typ
     }
 }
 
+QWebEnginePage::Feature EngineFeatureOf(TPageFeature feature)
+{
+    switch (feature) {
+    case TPageFeature::Notifications: return QWebEnginePage::Notifications;
+    case TPageFeature::Geolocation: return QWebEnginePage::Geolocation;
+    case TPageFeature::Microphone: return QWebEnginePage::MediaAudioCapture;
+    case TPageFeature::Camera: return QWebEnginePage::MediaVideoCapture;
+    case TPageFeature::CameraAndMicrophone: return QWebEnginePage::MediaAudioVideoCapture;
+    case TPageFeature::MouseLock: return QWebEnginePage::MouseLock;
+    case TPageFeature::ScreenCapture: return QWebEnginePage::DesktopVideoCapture;
+    case TPageFeature::ScreenAndAudioCapture: return QWebEnginePage::DesktopAudioVideoCapture;
+    }
+    return QWebEnginePage::Notifications;
+}
+
+std::optional<TPageFeature> FeatureOf(QWebEnginePage::Feature feature)
+{
+    switch (feature) {
+    case QWebEnginePage::Notifications: return TPageFeature::Notifications;
+    case QWebEnginePage::Geolocation: return TPageFeature::Geolocation;
+    case QWebEnginePage::MediaAudioCapture: return TPageFeature::Microphone;
+    case QWebEnginePage::MediaVideoCapture: return TPageFeature::Camera;
+    case QWebEnginePage::MediaAudioVideoCapture: return TPageFeature::CameraAndMicrophone;
+    case QWebEnginePage::MouseLock: return TPageFeature::MouseLock;
+    case QWebEnginePage::DesktopVideoCapture: return TPageFeature::ScreenCapture;
+    case QWebEnginePage::DesktopAudioVideoCapture: return TPageFeature::ScreenAndAudioCapture;
+    }
+    return std::nullopt;
+}
+
+TRenderTermination TerminationOf(QWebEnginePage::RenderProcessTerminationStatus status)
+{
+    switch (status) {
+    case QWebEnginePage::NormalTerminationStatus: return TRenderTermination::Normal;
+    case QWebEnginePage::AbnormalTerminationStatus: return TRenderTermination::Abnormal;
+    case QWebEnginePage::CrashedTerminationStatus: return TRenderTermination::Crashed;
+    case QWebEnginePage::KilledTerminationStatus: return TRenderTermination::Killed;
+    }
+    return TRenderTermination::Abnormal;
+}
+
 } // namespace
 
 TQtChromium::TQtChromium(QWebEngineProfile* profile, QWidget* parent)
@@ -138,6 +183,10 @@ TQtChromium::TQtChromium(QWebEngineProfile* profile, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(FView);
     setFocusProxy(FView);
+    // PDFs show in the tab with the engine's viewer; pages may fill the screen.
+    page->settings()->setAttribute(QWebEngineSettings::PluginsEnabled, true);
+    page->settings()->setAttribute(QWebEngineSettings::PdfViewerEnabled, true);
+    page->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
 
     connect(page, &QWebEnginePage::titleChanged, this, &TChromium::TitleChanged);
     connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
@@ -146,6 +195,27 @@ TQtChromium::TQtChromium(QWebEngineProfile* profile, QWidget* parent)
             Q_EMIT LoadingStateChanged(FIsLoading, FPage->history()->canGoBack(), FPage->history()->canGoForward());
     });
     connect(page, &QWebEnginePage::windowCloseRequested, this, &TChromium::CloseRequested);
+    connect(page, &QWebEnginePage::printRequested, this, &TChromium::PrintRequested);
+    connect(page, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
+                FIsLoading = false;
+                Q_EMIT RenderProcessTerminated(TerminationOf(status), exitCode);
+            });
+    connect(page, &QWebEnginePage::featurePermissionRequested, this,
+            [this](const QUrl& origin, QWebEnginePage::Feature feature) {
+                if (const auto known = FeatureOf(feature))
+                    Q_EMIT FeaturePermissionRequested(origin, *known);
+                else if (FPage)
+                    FPage->setFeaturePermission(origin, feature, QWebEnginePage::PermissionDeniedByUser);
+            });
+    connect(page, &QWebEnginePage::fullScreenRequested, this, [this](QWebEngineFullScreenRequest request) {
+        if (Handler().crmFullScreenRequest(this, request.toggleOn()))
+            request.accept();
+        else
+            request.reject();
+    });
+    connect(FView, &QWebEngineView::printFinished, this, [this](bool ok) { FinishPrint(ok); });
+    connect(page, &QWebEnginePage::pdfPrintingFinished, this, [this](const QString&, bool ok) { FinishPrint(ok); });
     connect(page, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest& request) {
         TPopupRequest popup;
         popup.TargetUrl = request.requestedUrl();
@@ -186,6 +256,48 @@ void TQtChromium::Reload()
 {
     if (FPage)
         FPage->triggerAction(QWebEnginePage::Reload);
+}
+
+void TQtChromium::SetFeaturePermission(const QUrl& origin, TPageFeature feature, bool granted)
+{
+    if (FPage)
+        FPage->setFeaturePermission(origin, EngineFeatureOf(feature),
+                                    granted ? QWebEnginePage::PermissionGrantedByUser
+                                            : QWebEnginePage::PermissionDeniedByUser);
+}
+
+void TQtChromium::Print(QPrinter* printer, std::function<void(bool ok)> done)
+{
+    if (!FView || !printer || FPrintDone) {
+        if (done)
+            done(false);
+        return;
+    }
+    FPrintDone = std::move(done);
+    FView->print(printer);
+}
+
+void TQtChromium::PrintToPdf(const QString& path, const QPageLayout& layout, std::function<void(bool ok)> done)
+{
+    if (!FPage || path.isEmpty() || FPrintDone) {
+        if (done)
+            done(false);
+        return;
+    }
+    FPrintDone = std::move(done);
+    FPage->printToPdf(path, layout);
+}
+
+void TQtChromium::FinishPrint(bool ok)
+{
+    if (auto done = std::exchange(FPrintDone, nullptr))
+        done(ok);
+}
+
+void TQtChromium::ExitFullScreen()
+{
+    if (FPage)
+        FPage->triggerAction(QWebEnginePage::ExitFullScreen);
 }
 
 QString TQtChromium::Url() const

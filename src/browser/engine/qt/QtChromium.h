@@ -26,6 +26,10 @@ public:
     bool IsLoading() const override;
     void SetDefaultTextEncoding(const QString& encoding) override;
     void SaveUrlToFile(const QUrl& url, const QString& path, std::function<void(bool ok)> done) override;
+    void SetFeaturePermission(const QUrl& origin, TPageFeature feature, bool granted) override;
+    void Print(QPrinter* printer, std::function<void(bool ok)> done) override;
+    void PrintToPdf(const QString& path, const QPageLayout& layout, std::function<void(bool ok)> done) override;
+    void ExitFullScreen() override;
 
     QWebEnginePage* Page() const;
     QWebEngineView* View() const;
@@ -50,9 +54,12 @@ public:
     bool TakePendingSave(const QUrl& url, TPendingSave& save);
 
 private:
+    void FinishPrint(bool ok);
+
     QPointer<QWebEnginePage> FPage;
     QPointer<QWebEngineView> FView;
     bool FIsPopup = false;
     bool FIsLoading = false;
     QList<TPendingSave> FPendingSaves;
+    std::function<void(bool ok)> FPrintDone; // set while a print runs
 };

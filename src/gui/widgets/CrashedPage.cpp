@@ -1,0 +1,42 @@
+#include "widgets/CrashedPage.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TCrashedPage::TCrashedPage(QWidget* view)
+    : QWidget(view)
+{
+    setObjectName(QStringLiteral("CrashedPage"));
+    setAutoFillBackground(true);
+    auto* title = new QLabel(QStringLiteral("网页已崩溃"), this);
+    QFont font = title->font();
+    font.setPointSize(font.pointSize() + 6);
+    font.setBold(true);
+    title->setFont(font);
+    auto* text = new QLabel(QStringLiteral("显示此网页的进程意外终止（崩溃、被结束或内存不足）。"), this);
+    text->setWordWrap(true);
+    FReload = new QPushButton(QStringLiteral("重新加载"), this);
+    FReload->setDefault(true);
+    connect(FReload, &QPushButton::clicked, this, &TCrashedPage::ReloadClicked);
+    auto* layout = new QVBoxLayout(this);
+    layout->addStretch(1);
+    layout->addWidget(title, 0, Qt::AlignHCenter);
+    layout->addWidget(text, 0, Qt::AlignHCenter);
+    layout->addSpacing(12);
+    layout->addWidget(FReload, 0, Qt::AlignHCenter);
+    layout->addStretch(2);
+    view->installEventFilter(this);
+    setGeometry(view->rect());
+    raise();
+    show();
+    FReload->setFocus();
+}
+
+bool TCrashedPage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == parent() && event->type() == QEvent::Resize)
+        setGeometry(parentWidget()->rect());
+    return QWidget::eventFilter(watched, event);
+}

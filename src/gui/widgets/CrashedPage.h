@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QWidget>
+
+class QPushButton;
+
+// Covers a browser view whose page process ended: says so and offers to
+// load the page again. It follows the view's size and goes away when clicked.
+class TCrashedPage : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TCrashedPage(QWidget* view);
+
+    QPushButton* ReloadButton() const { return FReload; }
+
+Q_SIGNALS:
+    void ReloadClicked();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QPushButton* FReload = nullptr;
+};

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+#include <QPrinter>
+
+class QLabel;
+class QPrintPreviewWidget;
+class QPushButton;
+class TChromium;
+
+// The print window of one page: a preview of what will print, and "打印..."
+// which opens the system print dialog (a printer, or a PDF file) and prints.
+// A print that fails says so. Closing it while a print runs leaves the
+// print to finish on its own.
+class TFormPrint : public QDialog
+{
+    Q_OBJECT
+
+public:
+    TFormPrint(TChromium* view, QWidget* parent);
+    ~TFormPrint() override;
+
+    QPrinter& Printer() { return FPrinter; }
+    // Prints with the printer as it is set now (the print dialog's answer).
+    void PrintNow();
+    QPushButton* PrintButton() const { return FPrintButton; }
+    bool IsPrinting() const { return FPrinting; }
+
+    // A safe document (and default file) name made of a page title.
+    static QString DocumentName(const QString& title);
+
+private:
+    void PreviewPaintRequested(QPrinter* printer);
+    void PrintClicked();
+    void PrintDone(bool ok);
+
+    QPointer<TChromium> FView;
+    QPrinter FPrinter{QPrinter::HighResolution};
+    QPrintPreviewWidget* FPreview = nullptr;
+    QPushButton* FPrintButton = nullptr;
+    QLabel* FStatus = nullptr;
+    bool FPrinting = false;
+    bool FRendering = false;
+};
