@@ -1,7 +1,6 @@
 #include "shell/DownloadList.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 
 #include <memory>
@@ -88,10 +87,8 @@ void TDownloadList::ItemFinished(int row)
             entry.Reason = QStringLiteral("未知错误");
         break;
     }
-    // A part of a file must never pass for the whole: what a failed or
-    // cancelled download left behind goes.
-    if (entry.State != TState::Completed && !entry.Path.isEmpty())
-        QFile::remove(entry.Path);
+    // The engine writes to "<name>.download" and renames it only once the
+    // whole file is there: a failed download leaves the chosen name alone.
     Q_EMIT Changed(row);
     Q_EMIT Finished(row);
 }

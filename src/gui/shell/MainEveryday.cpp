@@ -77,6 +77,8 @@ void TFormMain::crmDownloadStarted(TChromium*, TDownloadItem* Item)
 void TFormMain::DownloadsFinished(int row)
 {
     const TDownloadList::TEntry& entry = FDownloads->Entry(row);
+    if (entry.State == TDownloadList::TState::Failed)
+        qDebug().noquote() << QStringLiteral("Download failed: %1: %2").arg(entry.FileName, entry.Reason);
     if (FClosing || entry.State == TDownloadList::TState::Cancelled || !TrayIcon1 || !TrayIcon1->isVisible())
         return;
     FTrayMessage = TTrayMessage::Download;

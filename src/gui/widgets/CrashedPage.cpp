@@ -11,12 +11,8 @@ TCrashedPage::TCrashedPage(QWidget* view)
     setObjectName(QStringLiteral("CrashedPage"));
     setAutoFillBackground(true);
     auto* title = new QLabel(QStringLiteral("网页已崩溃"), this);
-    QFont font = title->font();
-    font.setPointSize(font.pointSize() + 6);
-    font.setBold(true);
-    title->setFont(font);
+    title->setStyleSheet(QStringLiteral("font-size: 20px; font-weight: bold;"));
     auto* text = new QLabel(QStringLiteral("显示此网页的进程意外终止（崩溃、被结束或内存不足）。"), this);
-    text->setWordWrap(true);
     FReload = new QPushButton(QStringLiteral("重新加载"), this);
     FReload->setDefault(true);
     connect(FReload, &QPushButton::clicked, this, &TCrashedPage::ReloadClicked);

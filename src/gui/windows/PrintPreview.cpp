@@ -15,7 +15,7 @@
 TFormPrint::TFormPrint(TChromium* view, QWidget* parent)
     : QDialog(parent), FView(view)
 {
-    setWindowTitle(QStringLiteral("打印"));
+    setWindowTitle(QStringLiteral("打印预览"));
     resize(720, 640);
     FPrinter.setDocName(DocumentName(view ? view->Title() : QString()));
     FPreview = new QPrintPreviewWidget(&FPrinter, this);
