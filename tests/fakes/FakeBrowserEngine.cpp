@@ -77,11 +77,7 @@ TChromium* TFakeBrowserEngine::CreateView(QWidget* parent)
 void TFakeChromium::Print(QPrinter*, std::function<void(bool ok)> done)
 {
     Prints << QString();
-    if (PendingPrint) {
-        done(false); // one at a time, as the engine does
-        return;
-    }
-    PendingPrint = std::move(done);
+    done(!PendingPrint && PrinterPrintsSucceed); // one at a time, as the engine does
 }
 
 void TFakeChromium::PrintToPdf(const QString& path, const QPageLayout&, std::function<void(bool ok)> done)

@@ -42,8 +42,10 @@ public:
     };
     std::vector<TPermissionAnswer> Permissions;
     int ExitFullScreenCount = 0;
-    // Prints asked for (a path for PDFs, empty for a printer); each waits in
+    // Prints asked for (a path for PDFs, empty for a printer). A print to a
+    // printer ends at once, with PrinterPrintsSucceed; a PDF waits in
     // PendingPrint until the test finishes it with FinishPrint.
+    bool PrinterPrintsSucceed = true;
     QStringList Prints;
     std::function<void(bool ok)> PendingPrint;
     void FinishPrint(bool ok);
