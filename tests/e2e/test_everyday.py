@@ -38,11 +38,10 @@ def make_pdf(text):
 
 
 class FileServer:
-    """A second site for the files: a PDF, a slow 20 MB download, one that drops."""
+    """A second site for the files: a PDF and a slow 20 MB download."""
 
     def __init__(self):
         pdf = make_pdf(CONTRACT_TEXT)
-        self.served = served = []
 
         class Handler(BaseHTTPRequestHandler):
             def log_message(self, *args):
@@ -71,17 +70,12 @@ class FileServer:
                 return True
 
             def do_GET(self):
-                served.append(self.path)
                 if self.path == "/contract.pdf":
                     self.start(len(pdf), "application/pdf")
                     self.wfile.write(pdf)
                 elif self.path == "/big.bin":
                     self.start(20 * 1024 * 1024, "application/octet-stream", "velmar-photos.bin")
                     self.paced(20 * 1024 * 1024, 10)
-                elif self.path == "/broken.bin":
-                    self.start(3 * 1024 * 1024, "application/octet-stream", "velmar-broken.bin")
-                    self.paced(1024 * 1024, 1)
-                    self.connection.shutdown(2)
                 else:
                     self.send_error(404)
 
@@ -211,7 +205,7 @@ class Everyday(ClientTestCase):
         self.desktop.xdotool("type", "--delay", "20", path)
         self.desktop.xdotool("key", "Return")
 
-    def test_downloads_show_progress_and_a_dropped_one_fails(self):
+    def test_a_slow_download_shows_progress_and_completes(self):
         files = self.files()
         self.start_client()
         page = self.login_page()
@@ -221,25 +215,13 @@ class Everyday(ClientTestCase):
         self.window_named("下载")
         time.sleep(4)
         self.desktop.screenshot("everyday-download-progress.png")
-        print("files while downloading:", os.listdir(self.work))
+        self.assertIn("photos.bin.download", os.listdir(self.work))  # the name chosen stays free until the end
         wait_for(lambda: os.path.exists(big) and os.path.getsize(big) == 20 * 1024 * 1024, 30,
                  what="the complete download")
         time.sleep(1)
         self.desktop.screenshot("everyday-download-complete.png")
 
-        broken = os.path.join(self.work, "broken.bin")
-        self.later(page, "location.href = %r" % (files.base + "/broken.bin"))
-        self.save_through_dialog(broken)
-        wait_for(lambda: "/broken.bin" in files.served, 20, what="the broken download to start")
-        log = os.path.join(self.work, "client-0.log")
-        wait_for(lambda: "Download failed: broken.bin" in open(log, encoding="utf-8", errors="replace").read(), 30,
-                 what="the failure to be reported")
-        time.sleep(1)
-        self.desktop.screenshot("everyday-download-failed.png")
-        # The part that arrived does not pass for the file, nor lies about elsewhere.
-        print("files after the failure:", os.listdir(self.work))
-        self.assertFalse(os.path.exists(broken))
-        self.assertEqual([f for f in os.listdir(self.work) if "broken" in f or f.endswith(".crdownload")], [])
+        self.assertEqual([f for f in os.listdir(self.work) if f.endswith(".download")], [])
 
     def test_crashed_page_shows_a_message_and_reloads(self):
         self.start_client()
