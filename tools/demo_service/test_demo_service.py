@@ -504,7 +504,7 @@ FEATURE_PAGES = (
       "doPrompt(", "NERITH:RELOGIN:", "NERITH:CLEAR_CACHE:")),
     ("/pages/find.html", "text/html; charset=utf-8", ("Marigold", "紫藤苑")),
     ("/pages/keys.html", "text/html; charset=utf-8", ("e.key === 'F5'", "preventDefault()", "document.title")),
-    ("/pages/crash.html", "text/html; charset=utf-8", ('href="chrome://crash"', 'id="btn-oom"')),
+    ("/pages/crash.html", "text/html; charset=utf-8", ('onclick="exhaust()"', "new Array(131072)")),
     ("/pages/flood.html", "text/html; charset=utf-8", ("setInterval(", "window.open(")),
     ("/pages/fullscreen.html", "text/html; charset=utf-8", ("requestFullscreen()",)),
     ("/pages/popups.html", "text/html; charset=utf-8", ('target="_blank"', "window.open(")),
