@@ -773,10 +773,13 @@ class DemoHandler(BaseHTTPRequestHandler):
         self._start_file("velmar-broken.bin", 3 * 1024 * 1024)
         if self.command == "HEAD" or not self._send_paced(1024 * 1024, 1):
             return
-        if self.query_dict().get("reset") == "1":
-            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
         try:
-            self.connection.shutdown(socket.SHUT_RDWR)
+            if self.query_dict().get("reset") == "1":
+                # closing with a zero linger time sends RST instead of FIN
+                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                self.connection.close()
+            else:
+                self.connection.shutdown(socket.SHUT_RDWR)
         except OSError:
             pass
 
