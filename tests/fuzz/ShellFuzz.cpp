@@ -11,6 +11,7 @@
 #include <QFont>
 #include <QFontMetrics>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -46,8 +47,11 @@ QByteArray RunShell(const QByteArray& script)
     if (spawned != 0)
         std::abort();
     // The script is small and prints only at its end: write all, then read.
+    // libFuzzer's timer interrupts system calls: each one is retried.
     for (qsizetype done = 0; done < script.size();) {
         const ssize_t put = write(in[1], script.constData() + done, static_cast<size_t>(script.size() - done));
+        if (put < 0 && errno == EINTR)
+            continue;
         if (put <= 0)
             break;
         done += put;
@@ -55,11 +59,18 @@ QByteArray RunShell(const QByteArray& script)
     close(in[1]);
     QByteArray output;
     char buffer[4096];
-    for (ssize_t got; (got = read(out[0], buffer, sizeof(buffer))) > 0;)
+    for (;;) {
+        const ssize_t got = read(out[0], buffer, sizeof(buffer));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
         output.append(buffer, got);
+    }
     close(out[0]);
     int status = 0;
-    waitpid(pid, &status, 0);
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
     return output;
 }
 
