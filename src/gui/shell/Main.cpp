@@ -49,7 +49,7 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
     CreateTrayIcon();
 
     // A second start reaches this window by its native handle.
-    FMessageFilter = std::make_unique<TShellMessageFilter>([this](qint64 window, int message) {
+    FMessageFilter = std::make_unique<TShellMessageFilter>(WM_SHELL_ACTIVATE, [this](qint64 window, int message) {
         if (window == Handle())
             PostShellMessage(this, message);
     });
