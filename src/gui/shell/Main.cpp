@@ -70,8 +70,12 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
 TFormMain::~TFormMain()
 {
     FormDestroy();
-    // The views go first, while the window that answers them still exists.
+    // The strip lets go of the control, then the views go, while the window
+    // that answers them still exists.
+    delete FStrip;
+    FStrip = nullptr;
     delete FPageControl1;
+    FPageControl1 = nullptr;
 }
 
 void TFormMain::CreateTrayIcon()

@@ -62,8 +62,10 @@ public:
     void PageControl1MouseUp(Qt::MouseButton Button, const QPoint& Pos);
     void TimerRefreshTabTimer();
 
-    // Moves the loading animations on by one frame and repaints at once.
+    // Moves the loading animations on by one frame and repaints at once:
+    // the whole strip, or only the tabs of these pages.
     void Refresh();
+    void RefreshTabs(const QList<int>& indexes);
 
     // The geometry of the page's tab; nothing for a page without a visible tab.
     std::optional<TTabGeometry> GeometryOf(int index) const;
