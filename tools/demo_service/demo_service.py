@@ -30,6 +30,8 @@ MALFORMED_VERSION_BODY = '{"Version":"1.0'
 SESSION_COOKIE = "velmar_session"
 SESSION_MAX_AGE = 30 * 24 * 3600
 HTML_TYPE = "text/html; charset=utf-8"
+# Garbled beyond recognition when read as anything but GB text.
+GBK_TEXT = "旧版系统公告：房源编号 GB-2312 的紫荆花园已售出，请各门店及时更新房源状态。"
 
 VER_MODES = ("current", "newer", "custom", "malformed", "html", "404",
              "redirect", "chunked", "slow", "hang")
@@ -454,6 +456,12 @@ class DemoHandler(BaseHTTPRequestHandler):
                 + script)
         self._reply(200, page("自行关闭", body))
 
+    def handle_gbk(self):
+        # An older GB-encoded page: no charset in the header nor in the page.
+        body = ("<!DOCTYPE html>\n<html>\n<head>\n<title>旧版公告</title>\n</head>\n<body>\n"
+                "<h1>旧版系统公告</h1>\n<p id=\"notice\">%s</p>\n</body>\n</html>\n" % GBK_TEXT)
+        self._reply(200, body.encode("gbk"), "text/html")
+
     def handle_popups(self):
         body = (
             "<h1>弹出窗口</h1>\n<ul>\n"
@@ -615,6 +623,7 @@ ROUTES = {
     "/ver/ver.html": DemoHandler.handle_ver,
     "/pcClient/about.html": DemoHandler.handle_about,
     "/pages/close_self.html": DemoHandler.handle_close_self,
+    "/pages/gbk.html": DemoHandler.handle_gbk,
     "/pages/popups.html": DemoHandler.handle_popups,
     "/pages/child.html": DemoHandler.handle_child,
     "/pages/slow.html": DemoHandler.handle_slow,

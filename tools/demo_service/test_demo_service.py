@@ -236,6 +236,15 @@ class DemoServiceTest(unittest.TestCase):
             with self.assertRaises(socket.timeout):
                 s.recv(1)
 
+    def test_gb_page_declares_no_charset(self):
+        resp, body = self.get("/pages/gbk.html")
+        self.assertEqual(resp.status, 200)
+        self.assertEqual(resp.getheader("Content-Type"), "text/html")
+        self.assertNotIn(b"charset", body.lower())
+        self.assertIn("紫荆花园已售出", body.decode("gbk"))
+        with self.assertRaises(UnicodeDecodeError):
+            body.decode("utf-8")
+
     def test_unknown_path_and_png(self):
         resp, body = self.get("/nope/<x>.html")
         self.assertEqual(resp.status, 404)
