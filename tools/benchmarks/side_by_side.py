@@ -32,6 +32,7 @@ import os
 import platform
 import shutil
 import signal
+import socket
 import statistics
 import subprocess
 import sys
@@ -75,6 +76,23 @@ def machine_lock():
             yield
         finally:
             fcntl.flock(lock, fcntl.LOCK_UN)
+
+
+def port_busy(port):
+    with contextlib.suppress(OSError), socket.create_connection(("127.0.0.1", port), 0.2):
+        return True
+    return False
+
+
+def wait_ports_free(ports, timeout):
+    """Under the lock the ports should be free; a program left behind by
+    someone's killed test may still hold them for a while. Measuring another
+    program's engine would be worse than waiting."""
+    busy = [p for p in ports if port_busy(p)]
+    if busy:
+        log("  (ports %s are busy without the lock; waiting)" % busy)
+        harness.wait_for(lambda: not any(port_busy(p) for p in ports), timeout, step=0.5,
+                         what="ports %s to be free" % busy)
 
 
 def process_table():
@@ -269,6 +287,7 @@ class Bench:
     def session(self):
         """The lock and a fresh demo service, for one pair of runs."""
         with machine_lock():
+            wait_ports_free([9000, int(harness.SERVICE_HOST.partition(":")[2] or 80)], 300)
             self.service = harness.Service(tempfile.mkdtemp(prefix="service-", dir=self.work))
             try:
                 yield
@@ -364,6 +383,7 @@ class Bench:
         """One run of one program; a failed run is recorded and the bench goes on."""
         log("  %s, %s profile" % (program.kind, label))
         try:
+            wait_ports_free([9000], 300)
             program.start(self.address, stack=stack)
             login = self.measure_start(program, label)
             if label == "cold":
