@@ -138,13 +138,18 @@ def status_fields(path, names):
 
 
 def tree_memory(root):
-    """RSS and PSS of the whole tree in KiB, and how many processes it has."""
+    """RSS and PSS of the whole tree in KiB, the PSS of the root process alone
+    (the rest is the engine's helpers), and how many processes there are."""
     rss = pss = 0
+    root_pss = 0
     pids = process_tree(root)
     for pid in pids:
         rss += status_fields("/proc/%d/status" % pid, {"VmRSS"}).get("VmRSS", 0)
-        pss += status_fields("/proc/%d/smaps_rollup" % pid, {"Pss"}).get("Pss", 0)
-    return {"rss_kib": rss, "pss_kib": pss, "processes": len(pids)}
+        own = status_fields("/proc/%d/smaps_rollup" % pid, {"Pss"}).get("Pss", 0)
+        pss += own
+        if pid == root:
+            root_pss = own
+    return {"rss_kib": rss, "pss_kib": pss, "root_pss_kib": root_pss, "processes": len(pids)}
 
 
 def context_switches(path):
@@ -200,6 +205,9 @@ class Program:
         self.spawn_wall = self.spawn_mono = 0.0
         self.serial = 0
         self.extra_args = []
+        self.sample_cpu = False
+        self.cpu_samples = []
+        self.cpu_sampled = threading.Event()
 
     @property
     def executable(self):
@@ -226,6 +234,29 @@ class Program:
         self.proc = subprocess.Popen(args, cwd=self.folder, env=env, stdout=subprocess.PIPE,
                                      stderr=self.output, start_new_session=True, text=True)
         threading.Thread(target=self._read_events, args=(self.proc,), daemon=True).start()
+        self.cpu_samples = []
+        self.cpu_sampled = threading.Event()
+        if self.sample_cpu:
+            threading.Thread(target=self._sample_cpu, args=(self.proc,), daemon=True).start()
+
+    def _sample_cpu(self, proc):
+        """(seconds since spawn, CPU seconds of the main thread) every 10 ms
+        until the start has been measured."""
+        tick = os.sysconf("SC_CLK_TCK")
+        path = "/proc/%d/task/%d/stat" % (proc.pid, proc.pid)
+        while self.proc is proc and not self.cpu_sampled.is_set():
+            try:
+                with open(path) as stat:
+                    fields = stat.read().rsplit(")", 1)[1].split()
+            except OSError:
+                return
+            self.cpu_samples.append((time.time() - self.spawn_wall, (int(fields[11]) + int(fields[12])) / tick))
+            time.sleep(0.01)
+
+    def main_thread_cpu(self, begin, end):
+        """CPU seconds the main thread used between two times since spawn."""
+        inside = [cpu for at, cpu in list(self.cpu_samples) if begin <= at <= end]
+        return inside[-1] - inside[0] if len(inside) > 1 else None
 
     def _read_events(self, proc):
         for line in proc.stdout:
@@ -267,6 +298,8 @@ class Bench:
         self.programs = {"client": Program("client", args.client, self.desktop, self.work),
                          "bare": Program("bare", args.bare, self.desktop, self.work)}
         self.programs["bare"].extra_args = list(args.bare_arg)
+        for program in self.programs.values():
+            program.sample_cpu = args.main_thread_cpu
         self.samples = {}
         self.errors = []
         self.address = None
@@ -310,12 +343,18 @@ class Bench:
         finally:
             page.close()
         origin = timing["origin"] / 1000.0
+        program.cpu_sampled.set()
         side = program.kind
         self.add("start_" + label, side, origin + timing["load"] / 1000.0 - program.spawn_wall)
         self.add("start_%s_navigation" % label, side, origin - program.spawn_wall)
         requests = [e for e in self.service.log() if e["path"] == "/" and e["query"].startswith("ComputerName=")]
         if requests:
-            self.add("start_%s_request" % label, side, requests[0]["time"] - program.spawn_wall)
+            request = requests[0]["time"] - program.spawn_wall
+            self.add("start_%s_request" % label, side, request)
+            if program.sample_cpu:
+                navigation = origin - program.spawn_wall
+                self.add("start_%s_cpu_to_navigation" % label, side, program.main_thread_cpu(0, navigation))
+                self.add("start_%s_cpu_to_request" % label, side, program.main_thread_cpu(navigation, request))
         if side == "bare":
             self.add("start_%s_loadfinished_event" % label, side, program.event_time("load-finished", 0))
         else:
@@ -375,6 +414,7 @@ class Bench:
                 memory = tree_memory(program.proc.pid)
                 self.add("memory_rss_%d" % count, program.kind, memory["rss_kib"] / 1024.0)
                 self.add("memory_pss_%d" % count, program.kind, memory["pss_kib"] / 1024.0)
+                self.add("memory_pss_main_%d" % count, program.kind, memory["root_pss_kib"] / 1024.0)
                 self.add("processes_%d" % count, program.kind, memory["processes"])
         finally:
             opener.close()
@@ -455,9 +495,13 @@ ROWS = [
     ("start_cold", "start, cold profile", "ms", 1000),
     ("start_cold_navigation", "  to navigation start", "ms", 1000),
     ("start_cold_request", "  to login request", "ms", 1000),
+    ("start_cold_cpu_to_navigation", "  main thread CPU to navigation", "ms", 1000),
+    ("start_cold_cpu_to_request", "  main thread CPU nav. to request", "ms", 1000),
     ("start_warm", "start, warm profile", "ms", 1000),
     ("start_warm_navigation", "  to navigation start", "ms", 1000),
     ("start_warm_request", "  to login request", "ms", 1000),
+    ("start_warm_cpu_to_navigation", "  main thread CPU to navigation", "ms", 1000),
+    ("start_warm_cpu_to_request", "  main thread CPU nav. to request", "ms", 1000),
     ("popup", "popup to shown page", "ms", 1000),
     ("popup_load", "  to its load end", "ms", 1000),
     ("idle_main_thread", "idle wake-ups, main thread", "/s", 1),
@@ -470,9 +514,12 @@ def build_table(samples, tab_tabs, tab_strip_results):
     for count in tab_tabs:
         rows.append(("memory_rss_%d" % count, "memory RSS, %d tab%s" % (count, "s" if count > 1 else ""), "MiB", 1))
         rows.append(("memory_pss_%d" % count, "  PSS", "MiB", 1))
+        rows.append(("memory_pss_main_%d" % count, "  PSS of the program's process", "MiB", 1))
     table = []
     for key, label, unit, scale in rows:
         sides = samples.get(key, {})
+        if not sides:
+            continue
         row = {"key": key, "label": label, "unit": unit}
         for side in ("client", "bare"):
             if sides.get(side):
@@ -531,6 +578,9 @@ def main(argv=None):
     parser.add_argument("--tabs", default="1,10,30", help="tab counts at which memory is measured")
     parser.add_argument("--idle-seconds", type=float, default=10.0)
     parser.add_argument("--settle", type=float, default=2.0, help="seconds of quiet before idle and memory")
+    parser.add_argument("--main-thread-cpu", action="store_true",
+                        help="also sample the main thread's CPU time during the start (every 10 ms; this "
+                        "sampling itself takes some CPU, on both sides alike)")
     parser.add_argument("--timeout", type=float, default=60.0, help="bound of every wait")
     parser.add_argument("--tab-strip-repetitions", type=int, default=10)
     parser.add_argument("--tab-strip-min-time", type=float, default=0.2)
