@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QPointer>
+#include <QScreen>
 #include <QStackedLayout>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -173,6 +174,10 @@ TBareView* TBareBrowser::OpenWindow()
     auto* window = new TBareWindow(*this);
     FWindows.emplace_back(window);
     TBareView* view = window->AddView();
+    // The toolkit gives the window a new native surface when the view first
+    // draws, and the maximised state is lost on the way; the screen's size
+    // set beforehand stays, so the page gets as much room as the client's.
+    window->setGeometry(window->screen()->availableGeometry());
     window->showMaximized();
     return view;
 }
