@@ -171,24 +171,18 @@ void TPageControl::DrawTab(QPainter& painter, int index, const QRect& place)
     const bool active = index == FActive;
     const bool mouseIn = place.contains(FMousePos);
     const qreal ratio = devicePixelRatioF();
-    // Each tab is drawn on an image of its own, its background already in
-    // place; the image is reused while the tab size stays the same.
-    QPixmap& canvas = FCanvas;
-    if (canvas.size() != place.size() * ratio || canvas.devicePixelRatio() != ratio) {
-        canvas = QPixmap(place.size() * ratio);
-        canvas.setDevicePixelRatio(ratio);
-    }
-    canvas.fill(Qt::transparent);
-    {
-        QPainter tabPainter(&canvas);
-        tabPainter.drawPixmap(0, 0, TabArtwork::TabBackground(active, mouseIn, place.size(), ratio));
-        tabPainter.setFont(font());
-        tabPainter.setPen(TabArtwork::TextColor(active));
-        tabPainter.setBrush(Qt::NoBrush);
-        if (FDrawer)
-            FDrawer->PageControl1DrawSkinTab(index, QRect(QPoint(0, 0), place.size()), active, mouseIn, tabPainter);
-    }
-    painter.drawPixmap(place.topLeft(), canvas);
+    // Each tab is drawn in a canvas of its own: the painter moved to the
+    // tab's corner and clipped to it, over the widget's own back buffer.
+    painter.save();
+    painter.translate(place.topLeft());
+    painter.setClipRect(QRect(QPoint(0, 0), place.size()));
+    painter.drawPixmap(0, 0, TabArtwork::TabBackground(active, mouseIn, place.size(), ratio));
+    painter.setFont(font());
+    painter.setPen(TabArtwork::TextColor(active));
+    painter.setBrush(Qt::NoBrush);
+    if (FDrawer)
+        FDrawer->PageControl1DrawSkinTab(index, QRect(QPoint(0, 0), place.size()), active, mouseIn, painter);
+    painter.restore();
 }
 
 void TPageControl::mousePressEvent(QMouseEvent* event)

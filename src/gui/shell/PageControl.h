@@ -104,6 +104,5 @@ private:
     int FActive = -1;
     int FTabWidth = 178;
     QPoint FMousePos{-1, -1};
-    QPixmap FCanvas;
     const TTabDrawer* FDrawer = nullptr;
 };

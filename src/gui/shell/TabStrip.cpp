@@ -68,10 +68,21 @@ void TTabStrip::PageControl1DrawSkinTab(int TabIndex, const QRect& Rct, bool, bo
         Cnvs.drawPixmap(geometry.Icon, tab->Loaded ? TabArtwork::FavIconNew(ratio)
                                                    : TabArtwork::LoadingFrame(tab->Frame, ratio));
     }
-    const QString caption = ShortenTabCaption(page->Caption, metrics, geometry.CaptionLimit);
+    const QString caption = ShortCaption(page->Caption, metrics, geometry.CaptionLimit);
     Cnvs.drawText(geometry.Caption, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, caption);
     if (TabIndex > 1)
         Cnvs.drawPixmap(geometry.CloseImage, TabArtwork::TabClose(geometry.Close.Contains(FLastMousePos), ratio));
+}
+
+QString TTabStrip::ShortCaption(const QString& caption, const QFontMetrics& metrics, int limit) const
+{
+    if (const auto found = FCuts.constFind(caption); found != FCuts.constEnd() && found->Limit == limit)
+        return found->Text;
+    if (FCuts.size() > 4096)
+        FCuts.clear(); // titles come and go; keep the memory bounded
+    const QString cut = ShortenTabCaption(caption, metrics, limit);
+    FCuts.insert(caption, {limit, cut});
+    return cut;
 }
 
 void TTabStrip::Refresh()
