@@ -153,6 +153,7 @@ void TFormMain::FormCreate()
     }
 
     StartBackgroundTasks();
+    FRegistry->PrepareLoginView();
 }
 
 void TFormMain::StartBackgroundTasks()
