@@ -7,7 +7,8 @@ TEngineSettings BuildEngineSettings(const QString& appDir, bool runningAsRoot)
     TEngineSettings settings;
     settings.CachePath = appDir + QStringLiteral("cache");
     settings.Locale = QStringLiteral("zh-CN");
-    settings.RemoteDebuggingPort = 9000;
+    // 9000 unless the build chose another port or none (0) for shared machines.
+    settings.RemoteDebuggingPort = VELMAR_REMOTE_DEBUGGING_PORT;
     settings.LoggingDisabled = true;
     settings.IgnoreCertificateErrors = true;
     // The engine's sandbox cannot start as root; everywhere else it stays on.
@@ -24,4 +25,15 @@ QStringList BuildPluginPaths(const QString& appDir)
 #endif
     paths += GetMozillaPluginPaths();
     return paths;
+}
+
+QByteArray ChosenPlatform(const QByteArray& qpaPlatform, const QByteArray& waylandDisplay, const QByteArray& display,
+                          const QStringList& arguments)
+{
+    if (!qpaPlatform.isEmpty() || waylandDisplay.isEmpty() || display.isEmpty())
+        return {};
+    for (const QString& argument : arguments)
+        if (argument == QLatin1String("-platform") || argument == QLatin1String("--platform"))
+            return {};
+    return QByteArrayLiteral("xcb");
 }

@@ -181,12 +181,13 @@ TEST(CacheReset, ScriptForAPlainFolder)
         "  [ -L \"$cache/Cookies\" ] || cp -f -- \"$cache/Cookies\" \"$dir/Cookies\" 2>/dev/null\n"
         "  [ -L \"$cache/Cookies-journal\" ] || cp -f -- \"$cache/Cookies-journal\" \"$dir/Cookies-journal\" 2>/dev/null\n"
         "  find \"$cache\" -mindepth 1 -type f -exec rm -f -- {} + 2>/dev/null\n"
-        "  [ -e \"$cache/Cookies\" ] || [ -L \"$cache/Cookies\" ] || cp -f -- \"$dir/Cookies\" \"$cache/Cookies\" 2>/dev/null\n"
-        "  [ -e \"$cache/Cookies-journal\" ] || [ -L \"$cache/Cookies-journal\" ] || cp -f -- \"$dir/Cookies-journal\" "
-        "\"$cache/Cookies-journal\" 2>/dev/null\n"
+        "  if [ -f \"$dir/Cookies\" ] && [ ! -e \"$cache/Cookies\" ] && [ ! -L \"$cache/Cookies\" ]; then\n"
+        "    cp -f -- \"$dir/Cookies\" \"$cache/Cookies\" 2>/dev/null && rm -f -- \"$dir/Cookies\"\n"
+        "  fi\n"
+        "  if [ -f \"$dir/Cookies-journal\" ] && [ ! -e \"$cache/Cookies-journal\" ] && [ ! -L \"$cache/Cookies-journal\" ]; then\n"
+        "    cp -f -- \"$dir/Cookies-journal\" \"$cache/Cookies-journal\" 2>/dev/null && rm -f -- \"$dir/Cookies-journal\"\n"
+        "  fi\n"
         "fi\n"
-        "rm -f -- \"$dir/Cookies\"\n"
-        "rm -f -- \"$dir/Cookies-journal\"\n"
         "exec \"$exe\"\n";
     EXPECT_EQ(CacheResetScript(QStringLiteral("/opt/erp/"), QStringLiteral("/opt/erp/VelmarERP")), expected);
     EXPECT_EQ(CacheResetScript(QStringLiteral("/opt/erp"), QStringLiteral("/opt/erp/VelmarERP")), expected);
@@ -230,11 +231,12 @@ protected:
     static void Write(const QString& path, const QByteArray& bytes) { WriteBytes(path, bytes); }
 
     // Runs the script as the program starts it: /bin/sh, in the program folder.
-    void RunScript()
+    void RunScript(const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
     {
         const QString script = FProgram + QLatin1String(CacheResetScriptName);
         WriteBytes(script, CacheResetScript(FProgram, FProgram + QStringLiteral("VelmarERP")));
         QProcess shell;
+        shell.setProcessEnvironment(environment);
         shell.setWorkingDirectory(FProgram);
         shell.start(QStringLiteral("/bin/sh"), {script});
         ASSERT_TRUE(shell.waitForFinished(60000));
@@ -299,6 +301,38 @@ TEST_F(CacheResetRun, NoCookieFilesStillRestarts)
     EXPECT_TRUE(QFile::exists(FProgram + QStringLiteral("started")));
 }
 
+TEST_F(CacheResetRun, CopiesThatCannotBePutBackAreKept)
+{
+    // Putting a cookie file back into the cache fails, as on a full disk:
+    // a cp first in the path refuses every copy into the cache folder.
+    const QString tools = FRoot + QStringLiteral("outside/bin");
+    ASSERT_TRUE(QDir().mkpath(tools));
+    Write(tools + QStringLiteral("/cp"), "#!/bin/sh\n"
+                                        "for last; do :; done\n"
+                                        "case \"$last\" in */cache/*) echo 'No space left on device' >&2; exit 1;; esac\n"
+                                        "exec /bin/cp \"$@\"\n");
+    QFile::setPermissions(tools + QStringLiteral("/cp"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PATH"), tools + u':' + environment.value(QStringLiteral("PATH")));
+    RunScript(environment);
+
+    // The cache was emptied, the cookies could not go back: the copies,
+    // taken again before the cache was emptied, are the login and stay.
+    EXPECT_EQ(Entries(FCache), (QStringList{"empty", "sub", "to-outside"}));
+    EXPECT_EQ(ReadBytes(FProgram + QStringLiteral("Cookies")), "fresh cookies");
+    EXPECT_EQ(ReadBytes(FProgram + QStringLiteral("Cookies-journal")), "fresh journal");
+    EXPECT_TRUE(QFile::exists(FProgram + QStringLiteral("started")));
+
+    // The next reset, with a working disk, puts them back and only then
+    // removes them.
+    RunScript();
+    EXPECT_EQ(ReadBytes(FCache + QStringLiteral("Cookies")), "fresh cookies");
+    EXPECT_EQ(ReadBytes(FCache + QStringLiteral("Cookies-journal")), "fresh journal");
+    EXPECT_FALSE(QFile::exists(FProgram + QStringLiteral("Cookies")));
+    EXPECT_FALSE(QFile::exists(FProgram + QStringLiteral("Cookies-journal")));
+}
+
 // ---- The main window's handlers, with the fake engine ----
 
 class PageCommands : public testing::Test
@@ -306,7 +340,9 @@ class PageCommands : public testing::Test
 protected:
     void SetUp() override
     {
+        // An installed copy: the program folder is not where it writes.
         gAppDir = FProgram.Path();
+        gDataDir = FData.Path();
         SetStartWhenEndedHook([this](const TStartCommand& command) { FStarted.push_back(command); });
         SetSaveDialogHook([this](const TSaveDialogOptions& options) {
             FDialogs.push_back(options);
@@ -329,6 +365,7 @@ protected:
     }
 
     TScratchDir FProgram;
+    TScratchDir FData;
     TScratchDir FRuntime;
     TEnvGuard FRuntimeEnv{"XDG_RUNTIME_DIR", FRuntime.Path().toLocal8Bit()};
     TFakeBrowserEngine FEngine;
@@ -410,13 +447,14 @@ TEST_F(PageCommands, ReloginAnsweredYesClosesAndStartsTheProgramAgain)
     EXPECT_EQ(FStarted[0].Program, Platform::ExecutablePath());
     EXPECT_TRUE(FStarted[0].Arguments.isEmpty());
     EXPECT_EQ(FStarted[0].WorkingFolder, gAppDir);
-    EXPECT_TRUE(QFile::exists(FProgram.File(QStringLiteral("config.ini")))); // the placement was saved
+    EXPECT_TRUE(QFile::exists(FData.File(QStringLiteral("config.ini")))); // the placement was saved
+    EXPECT_TRUE(QDir(FProgram.Path()).isEmpty());
 }
 
 TEST_F(PageCommands, ClearCacheClosesWithoutAQuestionAndStartsTheScript)
 {
-    ASSERT_TRUE(QDir().mkpath(FProgram.File(QStringLiteral("cache"))));
-    WriteBytes(FProgram.File(QStringLiteral("cache/Cookies")), "cookies");
+    ASSERT_TRUE(QDir().mkpath(FData.File(QStringLiteral("cache"))));
+    WriteBytes(FData.File(QStringLiteral("cache/Cookies")), "cookies");
     // No journal: a missing cookie file is no error.
     const TJsDialogReply reply = Dialog(TJsDialogType::Alert, QStringLiteral("NERITH:CLEAR_CACHE:x"));
     EXPECT_TRUE(reply.Handled);
@@ -425,14 +463,17 @@ TEST_F(PageCommands, ClearCacheClosesWithoutAQuestionAndStartsTheScript)
     EXPECT_TRUE(FForm->FExitRequested);
     EXPECT_FALSE(FForm->FConfirmExit);
     EXPECT_FALSE(FForm->isVisible());
-    EXPECT_EQ(ReadBytes(FProgram.File(QStringLiteral("Cookies"))), "cookies");
-    EXPECT_FALSE(QFile::exists(FProgram.File(QStringLiteral("Cookies-journal"))));
-    const QString script = FProgram.File(QStringLiteral("ClearCache.sh"));
-    EXPECT_EQ(ReadBytes(script), CacheResetScript(gAppDir, Platform::ExecutablePath()));
+    // Cookie copies, script and cache all in the data folder; the program
+    // folder gets nothing, and the script starts the program from there.
+    EXPECT_EQ(ReadBytes(FData.File(QStringLiteral("Cookies"))), "cookies");
+    EXPECT_FALSE(QFile::exists(FData.File(QStringLiteral("Cookies-journal"))));
+    const QString script = FData.File(QStringLiteral("ClearCache.sh"));
+    EXPECT_EQ(ReadBytes(script), CacheResetScript(FData.Path(), Platform::ExecutablePath()));
+    EXPECT_TRUE(QDir(FProgram.Path()).isEmpty());
     ASSERT_EQ(FStarted.size(), 1u);
     EXPECT_EQ(FStarted[0].Program, QStringLiteral("/bin/sh"));
     EXPECT_EQ(FStarted[0].Arguments, QStringList{script});
-    EXPECT_EQ(FStarted[0].WorkingFolder, gAppDir);
+    EXPECT_EQ(FStarted[0].WorkingFolder, FData.Path());
 
     // Closing: later dialogs and commands do nothing, downloads do not start.
     EXPECT_TRUE(Dialog(TJsDialogType::Alert, QStringLiteral("NERITH:RELOGIN:")).Handled);
@@ -446,7 +487,7 @@ TEST_F(PageCommands, ClearCacheClosesWithoutAQuestionAndStartsTheScript)
 
 TEST_F(PageCommands, AnUnwritableScriptIsReportedAndNothingStarts)
 {
-    ASSERT_TRUE(QDir().mkpath(FProgram.File(QStringLiteral("ClearCache.sh/blocked"))));
+    ASSERT_TRUE(QDir().mkpath(FData.File(QStringLiteral("ClearCache.sh/blocked"))));
     Dialog(TJsDialogType::Alert, QStringLiteral("NERITH:CLEAR_CACHE:"));
     ASSERT_EQ(FBoxes.size(), 1u);
     EXPECT_TRUE(FBoxes[0].Text.contains(QStringLiteral("ClearCache.sh")));

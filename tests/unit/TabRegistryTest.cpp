@@ -13,6 +13,7 @@
 #include "TestSupport.h"
 
 #include <QCoreApplication>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QThread>
 #include <QTimer>
@@ -143,6 +144,28 @@ TEST_F(TabRegistry, LoginTabThenPopupsGetIdsAndPlaceholders)
     EXPECT_FALSE(Page(Pages().PageCount() - 1)->TabVisible);
 }
 
+TEST_F(TabRegistry, ALoginViewMadeAheadBecomesTheFirstTabsViewAndIsSilentUntilThen)
+{
+    FRegistry.PrepareLoginView();
+    TFakeChromium* ahead = ViewOn(1);
+    ASSERT_NE(ahead, nullptr);
+    EXPECT_TRUE(ahead->Loads.isEmpty()); // nothing reaches the service before the login address
+    ahead->RaiseTitle(QStringLiteral("too early"));
+    ahead->RaiseLoading(true);
+    EXPECT_EQ(Page(1)->Caption, QStringLiteral("正在检测安全环境..."));
+    EXPECT_TRUE(FRegistry.LoadingPages().isEmpty());
+
+    const size_t viewsBefore = FEngine.Views.size();
+    Login();
+    EXPECT_EQ(FEngine.Views.size(), viewsBefore); // no second view for the first tab
+    EXPECT_EQ(ViewOn(1), ahead);
+    EXPECT_EQ(ahead->Loads, QStringList{QStringLiteral("http://service/?ComputerName=x")});
+    EXPECT_EQ(ahead->Tag, 1);
+    EXPECT_EQ(FRegistry.FindTab(1)->Browser, ahead);
+    EXPECT_EQ(Page(2), FRegistry.Placeholder()); // the same pages, ids and captions as without it
+    EXPECT_EQ(Page(1)->Caption, QStringLiteral("Velmar房产ERP"));
+}
+
 TEST_F(TabRegistry, BlankAddressesOpenAboutBlankAndOthersStayAsGiven)
 {
     Login();
@@ -270,6 +293,33 @@ TEST_F(TabRegistry, DrawingRecordsHitRectanglesAndAnimates)
     EXPECT_EQ(tab->Frame, 0);
 }
 
+TEST_F(TabRegistry, ALoadingChangeRepaintsOnlyItsTab)
+{
+    Login();
+    Popup(1);
+    Popup(1);
+    Pump();
+    Pages().show();
+    Pump();
+    struct TPaintLog : QObject
+    {
+        QRegion Painted;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint)
+                Painted += static_cast<QPaintEvent*>(event)->region();
+            return false;
+        }
+    } log;
+    Pages().installEventFilter(&log);
+    ViewOn(3)->RaiseLoading(true);
+    EXPECT_EQ(log.Painted, QRegion(Pages().TabRect(3)));
+    log.Painted = QRegion();
+    FStrip.TimerRefreshTabTimer(); // the animation repaints loading tabs only
+    EXPECT_EQ(log.Painted, QRegion(Pages().TabRect(3)));
+    Pages().removeEventFilter(&log);
+}
+
 TEST_F(TabRegistry, GesturesPostCloseAndNeverForTheFirstTab)
 {
     Login();
@@ -375,6 +425,7 @@ protected:
     void SetUp() override
     {
         gAppDir = FProgram.Path();
+        gDataDir = FProgram.Path();
         SetMessageBoxHook([](const QString&, const QString&, int) { return IDNO; });
         FForm = std::make_unique<TFormMain>(FEngine);
         FForm->show();

@@ -24,6 +24,7 @@ class TFormPrint;
 class TLoginAddressTask;
 class TPageControl;
 class TShellMessageFilter;
+class TWindowFrameFilter;
 class TTabRegistry;
 class TTabStrip;
 class TVersionCheckTask;
@@ -136,6 +137,10 @@ private:
     // The window caption for the tab on page: "<tab> - Velmar房产ERP <version>".
     void ShowCaptionOf(const QString& caption);
     void ApplyPlacement(const TWindowPlacement& placement);
+    // Puts the frame at the saved outer rectangle once the window manager
+    // has said how large its frame is.
+    void FitPlacementToFrame();
+    void EndPlacementWait();
     void HideToTray();
     void StartBackgroundTasks();
 
@@ -151,6 +156,7 @@ private:
     TLoginAddressTask* FLoginTask = nullptr;
     TVersionCheckTask* FVersionTask = nullptr;
     std::unique_ptr<TShellMessageFilter> FMessageFilter;
+    std::unique_ptr<TWindowFrameFilter> FFrameFilter;
 
     QString FLoginUrl;
     TPopupLimit FPopupLimit;
@@ -171,7 +177,9 @@ private:
     TWindowPlacement FFullScreenReturn;
     QByteArray FFullScreenGeometry;
     QShortcut* FFullScreenEsc = nullptr;
-    bool FPlacementFitted = false;
+    // A restored normal window waits for its frame: until then its own
+    // geometry says nothing about the outer rectangle.
+    bool FAwaitingFrame = false;
     bool FConfigWriteReported = false;
     bool FHandleWritten = false;
 };
