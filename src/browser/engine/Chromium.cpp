@@ -32,6 +32,11 @@ void TChromiumHandler::crmBeforeContextMenu(TChromium*, const TContextMenuParams
 
 void TChromiumHandler::crmBeforeDownload(TChromium*, const TDownloadRequest&, TDownloadReply&) {}
 
+bool TChromiumHandler::crmPreKeyEvent(TChromium*, const TKeyPress&)
+{
+    return false;
+}
+
 TChromiumHandler& TChromium::Handler() const
 {
     static TChromiumHandler defaults;

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QPair>
+#include <Qt>
 #include <QUrl>
 #include <QWidget>
 
@@ -77,6 +78,14 @@ struct TDownloadReply
     QString FullPath;
 };
 
+// A key as the view saw it.
+struct TKeyPress
+{
+    int Key = 0; // Qt::Key
+    Qt::KeyboardModifiers Modifiers;
+    bool AutoRepeat = false;
+};
+
 // The hooks whose answer the engine waits for: it asks, the handler fills in
 // the reply before returning. Everything else a view reports is a signal.
 // The defaults answer as if no handler were set.
@@ -91,6 +100,9 @@ public:
     virtual void crmJsdialog(TChromium* Sender, const TJsDialogRequest& Request, TJsDialogReply& Reply);
     virtual void crmBeforeContextMenu(TChromium* Sender, const TContextMenuParams& Params, TContextMenuModel& Model);
     virtual void crmBeforeDownload(TChromium* Sender, const TDownloadRequest& Request, TDownloadReply& Reply);
+    // A key pressed in the page, before the page sees it. True takes the key:
+    // the page never gets it.
+    virtual bool crmPreKeyEvent(TChromium* Sender, const TKeyPress& Key);
 };
 
 // A browser view: a child control holding one engine browser. It reports
@@ -112,6 +124,16 @@ public:
     virtual void Load(const QString& url) = 0;
     virtual void StopLoad() = 0;
     virtual void Reload() = 0;
+    virtual void ReloadBypassingCache() = 0;
+    virtual void GoBack() = 0;
+    virtual void GoForward() = 0;
+    // Highlights the matches of text and moves to the next (or previous)
+    // one; FindResult follows. An empty text ends the search and clears the
+    // highlight.
+    virtual void FindText(const QString& text, bool backward) = 0;
+    // 1.0 is 100%.
+    virtual void SetZoomFactor(double factor) = 0;
+    virtual double ZoomFactor() const = 0;
     // True for a view the engine created for a page's popup.
     virtual bool IsPopup() const = 0;
     virtual QString Url() const = 0;
@@ -141,6 +163,13 @@ Q_SIGNALS:
     void CloseRequested();
     // The user picked an entry the handler added to the context menu.
     void ContextMenuCommand(const TContextMenuParams& params, int commandId);
+    void UrlChanged(const QString& url);
+    // A key the page did not handle.
+    void KeyUnhandled(const TKeyPress& key);
+    // The wheel turned with Ctrl held over the page: steps > 0 away from the user.
+    void ZoomWheel(int steps);
+    // The matches of the last FindText: active is 1-based, 0 with none.
+    void FindResult(int active, int count);
 
 private:
     TChromiumHandler* FHandler = nullptr;

@@ -7,10 +7,12 @@
 #include "platform/ShellMessage.h"
 #include "service/ServiceTasks.h"
 #include "shell/AppIcon.h"
+#include "shell/FindBar.h"
 #include "shell/PageControl.h"
 #include "shell/ShellMessages.h"
 #include "shell/TabRegistry.h"
 #include "shell/TabStrip.h"
+#include "shell/Zoom.h"
 #include "util/AppError.h"
 #include "widgets/AppMessageBox.h"
 
@@ -38,6 +40,14 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
     layout->addWidget(FPageControl1);
     FRegistry = new TTabRegistry(*FPageControl1, FEngine, this);
     FStrip = new TTabStrip(*FPageControl1, *FRegistry, *this, this);
+    FFindBar = new TFindBar();
+    FPageControl1->SetBar(FFindBar);
+    FZoomIndicator = new TZoomIndicator(FPageControl1->ContentArea());
+    connect(FFindBar, &TFindBar::KeyPressed, this, &TFormMain::FindBarKeyPress);
+    connect(FFindBar, &TFindBar::TextEdited, this, &TFormMain::FindBarTextEdited);
+    connect(FFindBar, &TFindBar::NextClicked, this, [this] { FindStep(false); });
+    connect(FFindBar, &TFindBar::PreviousClicked, this, [this] { FindStep(true); });
+    connect(FFindBar, &TFindBar::CloseClicked, this, &TFormMain::CloseFind);
     connect(FRegistry, &TTabRegistry::ViewCreated, this, &TFormMain::BindEvents);
     connect(FRegistry, &TTabRegistry::ActiveChanged, this, &TFormMain::PageControl1Change);
     connect(FRegistry, &TTabRegistry::CaptionChanged, this, &TFormMain::RegistryCaptionChanged);
@@ -65,6 +75,7 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
     });
 
     FormCreate();
+    FZoom = std::make_unique<TZoomStore>(AppFile(QStringLiteral("config.ini")));
 }
 
 TFormMain::~TFormMain()
@@ -186,6 +197,8 @@ void TFormMain::showEvent(QShowEvent* event)
 
 TWindowPlacement TFormMain::CurrentPlacement() const
 {
+    if (FPlacementBeforeFullScreen && windowState().testFlag(Qt::WindowFullScreen))
+        return *FPlacementBeforeFullScreen;
     const QRect frame = frameGeometry();
     TWindowPlacement placement;
     placement.Left = frame.left();

@@ -23,6 +23,7 @@ void TFormMain::BindEvents(TChromium* view)
     connect(view, &TChromium::ContextMenuCommand, this, [this, view](const TContextMenuParams& params, int id) {
         crmContextMenuCommand(view, params, id);
     });
+    BindKeyEvents(view);
 }
 
 TChromium* TFormMain::crmBeforePopup(TChromium* Sender, const TPopupRequest& Request)
@@ -94,6 +95,7 @@ void TFormMain::PageControl1Change()
 {
     if (FClosing)
         return;
+    FindBarFollowActiveTab();
     FRegistry->RecalcTabWidth();
     TBrowserTab* tab = FRegistry->ActiveTab();
     if (!tab || !tab->Sheet)

@@ -125,9 +125,30 @@ void TPageControl::resizeEvent(QResizeEvent* event)
     LayoutContent();
 }
 
+void TPageControl::SetBar(QWidget* bar)
+{
+    FBar = bar;
+    bar->setParent(this);
+    bar->installEventFilter(this);
+    LayoutContent();
+}
+
+bool TPageControl::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == FBar && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
+        LayoutContent();
+    return QWidget::eventFilter(watched, event);
+}
+
 void TPageControl::LayoutContent()
 {
-    FStack->setGeometry(0, TabHeight, width(), qMax(0, height() - TabHeight));
+    int top = TabHeight;
+    if (FBar && !FBar->isHidden()) {
+        const int barHeight = FBar->sizeHint().height();
+        FBar->setGeometry(0, top, width(), barHeight);
+        top += barHeight;
+    }
+    FStack->setGeometry(0, top, width(), qMax(0, height() - top));
 }
 
 void TPageControl::paintEvent(QPaintEvent*)

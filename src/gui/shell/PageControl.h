@@ -73,6 +73,9 @@ public:
     void SetDrawer(const TTabDrawer* drawer) { FDrawer = drawer; }
 
     QWidget* ContentArea() const;
+    // A bar shown between the strip and the pages while it is visible (the
+    // control takes ownership).
+    void SetBar(QWidget* bar);
 
 Q_SIGNALS:
     // Mouse events over the strip, in client coordinates.
@@ -89,6 +92,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void DrawTab(QPainter& painter, int index);
@@ -96,6 +100,7 @@ private:
 
     std::vector<TTabPage*> FPages;
     QStackedWidget* FStack = nullptr;
+    QWidget* FBar = nullptr;
     int FActive = -1;
     int FTabWidth = 178;
     QPoint FMousePos{-1, -1};

@@ -2,9 +2,11 @@
 
 #include <QContextMenuEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QVBoxLayout>
 #include <QWebEngineContextMenuRequest>
+#include <QWebEngineFindTextResult>
 #include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
@@ -13,6 +15,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
+#include <QWheelEvent>
 
 #include <map>
 
@@ -138,6 +141,11 @@ TQtChromium::TQtChromium(QWebEngineProfile* profile, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(FView);
     setFocusProxy(FView);
+    // The page's keys and wheel go to a child the view makes (and may
+    // replace); watching it lets the shell see a key before the page does.
+    FView->installEventFilter(this);
+    for (QObject* child : FView->children())
+        WatchPageWidget(child);
 
     connect(page, &QWebEnginePage::titleChanged, this, &TChromium::TitleChanged);
     connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
@@ -146,6 +154,10 @@ TQtChromium::TQtChromium(QWebEngineProfile* profile, QWidget* parent)
             Q_EMIT LoadingStateChanged(FIsLoading, FPage->history()->canGoBack(), FPage->history()->canGoForward());
     });
     connect(page, &QWebEnginePage::windowCloseRequested, this, &TChromium::CloseRequested);
+    connect(page, &QWebEnginePage::urlChanged, this, [this](const QUrl& url) { Q_EMIT UrlChanged(url.toString()); });
+    connect(page, &QWebEnginePage::findTextFinished, this, [this](const QWebEngineFindTextResult& result) {
+        Q_EMIT FindResult(result.activeMatch(), result.numberOfMatches());
+    });
     connect(page, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest& request) {
         TPopupRequest popup;
         popup.TargetUrl = request.requestedUrl();
@@ -186,6 +198,87 @@ void TQtChromium::Reload()
 {
     if (FPage)
         FPage->triggerAction(QWebEnginePage::Reload);
+}
+
+void TQtChromium::ReloadBypassingCache()
+{
+    if (FPage)
+        FPage->triggerAction(QWebEnginePage::ReloadAndBypassCache);
+}
+
+void TQtChromium::GoBack()
+{
+    if (FPage)
+        FPage->triggerAction(QWebEnginePage::Back);
+}
+
+void TQtChromium::GoForward()
+{
+    if (FPage)
+        FPage->triggerAction(QWebEnginePage::Forward);
+}
+
+void TQtChromium::FindText(const QString& text, bool backward)
+{
+    if (!FPage)
+        return;
+    FPage->findText(text, backward ? QWebEnginePage::FindBackward : QWebEnginePage::FindFlags());
+    // An empty text only ends the search: say so, the engine may not.
+    if (text.isEmpty())
+        Q_EMIT FindResult(0, 0);
+}
+
+void TQtChromium::SetZoomFactor(double factor)
+{
+    if (FPage && !qFuzzyCompare(FPage->zoomFactor(), factor))
+        FPage->setZoomFactor(factor);
+}
+
+double TQtChromium::ZoomFactor() const
+{
+    return FPage ? FPage->zoomFactor() : 1.0;
+}
+
+void TQtChromium::WatchPageWidget(QObject* child)
+{
+    if (child && child->isWidgetType())
+        child->installEventFilter(this);
+}
+
+bool TQtChromium::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == FView) {
+        if (event->type() == QEvent::ChildAdded)
+            WatchPageWidget(static_cast<QChildEvent*>(event)->child());
+        return false;
+    }
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        return Handler().crmPreKeyEvent(this, {key->key(), key->modifiers(), key->isAutoRepeat()});
+    }
+    case QEvent::Wheel: {
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        if (!wheel->modifiers().testFlag(Qt::ControlModifier))
+            return false;
+        // Whole notches of 120; a touchpad sends smaller pieces that add up.
+        FWheelAngle += wheel->angleDelta().y();
+        const int steps = FWheelAngle / QWheelEvent::DefaultDeltasPerStep;
+        FWheelAngle -= steps * QWheelEvent::DefaultDeltasPerStep;
+        if (steps != 0)
+            Q_EMIT ZoomWheel(steps);
+        wheel->accept();
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void TQtChromium::keyPressEvent(QKeyEvent* event)
+{
+    event->accept();
+    Q_EMIT KeyUnhandled({event->key(), event->modifiers(), event->isAutoRepeat()});
 }
 
 QString TQtChromium::Url() const

@@ -20,6 +20,12 @@ public:
     void Load(const QString& url) override;
     void StopLoad() override;
     void Reload() override;
+    void ReloadBypassingCache() override;
+    void GoBack() override;
+    void GoForward() override;
+    void FindText(const QString& text, bool backward) override;
+    void SetZoomFactor(double factor) override;
+    double ZoomFactor() const override;
     bool IsPopup() const override { return FIsPopup; }
     QString Url() const override;
     QString Title() const override;
@@ -49,10 +55,18 @@ public:
     // that address, else (after a redirect) the oldest one.
     bool TakePendingSave(const QUrl& url, TPendingSave& save);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Keys the page did not handle come back here.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
+    void WatchPageWidget(QObject* child);
+
     QPointer<QWebEnginePage> FPage;
     QPointer<QWebEngineView> FView;
     bool FIsPopup = false;
     bool FIsLoading = false;
     QList<TPendingSave> FPendingSaves;
+    int FWheelAngle = 0; // Ctrl+wheel turn not yet a whole step
 };
