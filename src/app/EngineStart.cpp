@@ -7,7 +7,8 @@ TEngineSettings BuildEngineSettings(const QString& appDir, bool runningAsRoot)
     TEngineSettings settings;
     settings.CachePath = appDir + QStringLiteral("cache");
     settings.Locale = QStringLiteral("zh-CN");
-    settings.RemoteDebuggingPort = 9000;
+    // 9000 unless the build chose another port or none (0) for shared machines.
+    settings.RemoteDebuggingPort = VELMAR_REMOTE_DEBUGGING_PORT;
     settings.LoggingDisabled = true;
     settings.IgnoreCertificateErrors = true;
     // The engine's sandbox cannot start as root; everywhere else it stays on.

@@ -4,10 +4,13 @@
 #include "core/Global.h"
 #include "app/SingleInstance.h"
 #include "engine/qt/QtBrowserEngine.h"
+#include "app/CommandLine.h"
+#include "platform/DataFolder.h"
 #include "platform/Platform.h"
 #include "platform/ShellMessage.h"
 #include "widgets/AppMessageBox.h"
 #include "shell/Main.h"
+#include "service/ServiceHost.h"
 #include "shell/ShellMessages.h"
 
 #include <QApplication>
@@ -15,17 +18,32 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <cstdio>
+
 int main(int argc, char* argv[])
 {
+    // Asked only for the version or the usage: answer before anything starts
+    // or is written.
+    if (const std::optional<QByteArray> answer = CommandLineAnswer(argc, argv)) {
+        std::fputs(answer->constData(), stdout);
+        return 0;
+    }
+
     // 1. Process-wide values and the engine's start options.
     gAppDir = Platform::ExecutableFolder();
-    const TEngineSettings settings = BuildEngineSettings(gAppDir, Platform::IsRunningAsRoot());
+    const TDataFolder data = ResolveDataFolder(gAppDir);
+    gDataDir = data.Folder;
+    if (!gDataDir.isEmpty())
+        SetServiceHost(ConfiguredServiceHost(DataFile(QStringLiteral("config.ini")), BuiltInServiceHost()));
+    const TEngineSettings settings = BuildEngineSettings(gDataDir, Platform::IsRunningAsRoot());
     TQtBrowserEngine::PrepareProcess(settings);
 
     // 2. Engine start.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false); // the window hides to the tray; only an exit ends the loop
+    // Task bars group the windows with the installed desktop entry.
+    QGuiApplication::setDesktopFileName(QLatin1String(DesktopEntryId));
     // The toolkit's own texts (the engine's menu entries, file dialogs) in
     // the program's language.
     QTranslator baseTexts;
@@ -36,6 +54,12 @@ int main(int argc, char* argv[])
         QCoreApplication::installTranslator(&baseTexts);
     if (engineTexts.load(locale, QStringLiteral("qtwebengine"), QStringLiteral("_"), translations))
         QCoreApplication::installTranslator(&engineTexts);
+    if (gDataDir.isEmpty()) {
+        // Nowhere to keep settings and cache: say where it failed rather
+        // than write anywhere else.
+        ShowMessageBox(AppTitle(), data.Problem, MB_OK | 0x10);
+        return 1;
+    }
     if (const QString error = TQtBrowserEngine::CheckAvailable(); !error.isEmpty()) {
         ShowMessageBox(AppTitle(), error, MB_OK | 0x10);
         return 1;
@@ -47,7 +71,7 @@ int main(int argc, char* argv[])
     // 4. One instance per session. This comes before the engine's profile is
     // opened, so a second start never touches the running instance's cache.
     const TInstanceRole role =
-        CheckSingleInstance(gInstanceMutex, QLatin1String(InstanceName), AppFile(QStringLiteral("config.ini")),
+        CheckSingleInstance(gInstanceMutex, QLatin1String(InstanceName), DataFile(QStringLiteral("config.ini")),
                             [](qint64 handle) { ShellMessage::Post(handle, WM_SHELL_ACTIVATE); });
     if (role == TInstanceRole::HandedOver)
         return 0;

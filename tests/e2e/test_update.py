@@ -87,6 +87,27 @@ class Update(ClientTestCase):
         self.assertEqual(base64.b64decode(entry["argv"][0]).decode(), entry["document_text"])
         self.assertIn("STATE", read_ini(self.config_path).get("WIN", {}))
 
+    def test_yes_without_an_updater_says_so_and_keeps_running(self):
+        os.remove(os.path.join(self.program, "Update"))
+        self.service.control("/__control/ver", {"mode": "newer"})
+        client = self.start_client()
+        handle = self.wait_handle()
+        question = wait_for(lambda: self.question_windows(handle), 20, what="the update question")
+        self.desktop.xdotool("windowactivate", "--sync", question[0])
+        self.desktop.xdotool("key", "Return")  # Yes
+        # A second box (the notice) instead of the program closing.
+        notice = wait_for(lambda: [w for w in self.question_windows(handle) if w != question[0]], 10,
+                          what="the notice")
+        self.desktop.screenshot("update-no-updater.png")
+        self.assertIsNone(client.poll())
+        self.desktop.xdotool("windowactivate", "--sync", notice[0])
+        self.desktop.xdotool("key", "Return")
+        wait_for(lambda: not self.question_windows(handle), 10, what="the notice to close")
+        time.sleep(1)
+        self.assertIsNone(client.poll())
+        self.assertEqual(self.desktop.map_state(handle), "IsViewable")
+        self.assertFalse(os.path.exists(self.received))
+
 
 if __name__ == "__main__":
     unittest.main()

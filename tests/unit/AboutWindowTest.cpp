@@ -125,6 +125,7 @@ protected:
     void SetUp() override
     {
         gAppDir = FProgram.Path();
+        gDataDir = FProgram.Path();
         SetMessageBoxHook([](const QString&, const QString&, int) { return IDOK; });
     }
     void TearDown() override { SetMessageBoxHook(nullptr); }

@@ -25,7 +25,9 @@ TEST(EngineStart, SettingsCarryEveryStartOption)
     EXPECT_TRUE(flags.startsWith("--enable-foo ")) << flags.constData(); // what the user had stays
     for (const char* option : {"--ignore-certificate-errors", "--lang=zh-CN", "--disable-logging", "--log-level=3"})
         EXPECT_TRUE(flags.split(' ').contains(option)) << option;
-    EXPECT_EQ(EnvValue(environment, "QTWEBENGINE_REMOTE_DEBUGGING"), "127.0.0.1:9000");
+    EXPECT_EQ(EnvValue(environment, "QTWEBENGINE_REMOTE_DEBUGGING"),
+              VELMAR_REMOTE_DEBUGGING_PORT ? "127.0.0.1:" + QByteArray::number(VELMAR_REMOTE_DEBUGGING_PORT)
+                                           : QByteArray("<absent>"));
     EXPECT_EQ(EnvValue(environment, "QTWEBENGINE_DISABLE_SANDBOX"), "<absent>");
 
     const auto asRoot = EngineEnvironment(BuildEngineSettings(QStringLiteral("/opt/velmar/"), true), {});

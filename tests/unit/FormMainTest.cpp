@@ -17,6 +17,7 @@ protected:
     void SetUp() override
     {
         gAppDir = FProgram.Path();
+        gDataDir = FProgram.Path();
     }
 
     TScratchDir FProgram;

@@ -46,6 +46,7 @@ TEST(LoginAddress, TaskDropsItsResultWhenTheWindowIsGone)
     TScratchDir runtime;
     TEnvGuard runtimeEnv("XDG_RUNTIME_DIR", runtime.Path().toLocal8Bit());
     gAppDir = program.Path();
+    gDataDir = program.Path();
     SetMessageBoxHook([](const QString&, const QString&, int) { return IDOK; });
     TFakeBrowserEngine engine;
     for (int i = 0; i < 5; ++i) {

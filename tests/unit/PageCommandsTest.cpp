@@ -306,7 +306,9 @@ class PageCommands : public testing::Test
 protected:
     void SetUp() override
     {
+        // An installed copy: the program folder is not where it writes.
         gAppDir = FProgram.Path();
+        gDataDir = FData.Path();
         SetStartWhenEndedHook([this](const TStartCommand& command) { FStarted.push_back(command); });
         SetSaveDialogHook([this](const TSaveDialogOptions& options) {
             FDialogs.push_back(options);
@@ -329,6 +331,7 @@ protected:
     }
 
     TScratchDir FProgram;
+    TScratchDir FData;
     TScratchDir FRuntime;
     TEnvGuard FRuntimeEnv{"XDG_RUNTIME_DIR", FRuntime.Path().toLocal8Bit()};
     TFakeBrowserEngine FEngine;
@@ -410,13 +413,14 @@ TEST_F(PageCommands, ReloginAnsweredYesClosesAndStartsTheProgramAgain)
     EXPECT_EQ(FStarted[0].Program, Platform::ExecutablePath());
     EXPECT_TRUE(FStarted[0].Arguments.isEmpty());
     EXPECT_EQ(FStarted[0].WorkingFolder, gAppDir);
-    EXPECT_TRUE(QFile::exists(FProgram.File(QStringLiteral("config.ini")))); // the placement was saved
+    EXPECT_TRUE(QFile::exists(FData.File(QStringLiteral("config.ini")))); // the placement was saved
+    EXPECT_TRUE(QDir(FProgram.Path()).isEmpty());
 }
 
 TEST_F(PageCommands, ClearCacheClosesWithoutAQuestionAndStartsTheScript)
 {
-    ASSERT_TRUE(QDir().mkpath(FProgram.File(QStringLiteral("cache"))));
-    WriteBytes(FProgram.File(QStringLiteral("cache/Cookies")), "cookies");
+    ASSERT_TRUE(QDir().mkpath(FData.File(QStringLiteral("cache"))));
+    WriteBytes(FData.File(QStringLiteral("cache/Cookies")), "cookies");
     // No journal: a missing cookie file is no error.
     const TJsDialogReply reply = Dialog(TJsDialogType::Alert, QStringLiteral("NERITH:CLEAR_CACHE:x"));
     EXPECT_TRUE(reply.Handled);
@@ -425,14 +429,17 @@ TEST_F(PageCommands, ClearCacheClosesWithoutAQuestionAndStartsTheScript)
     EXPECT_TRUE(FForm->FExitRequested);
     EXPECT_FALSE(FForm->FConfirmExit);
     EXPECT_FALSE(FForm->isVisible());
-    EXPECT_EQ(ReadBytes(FProgram.File(QStringLiteral("Cookies"))), "cookies");
-    EXPECT_FALSE(QFile::exists(FProgram.File(QStringLiteral("Cookies-journal"))));
-    const QString script = FProgram.File(QStringLiteral("ClearCache.sh"));
-    EXPECT_EQ(ReadBytes(script), CacheResetScript(gAppDir, Platform::ExecutablePath()));
+    // Cookie copies, script and cache all in the data folder; the program
+    // folder gets nothing, and the script starts the program from there.
+    EXPECT_EQ(ReadBytes(FData.File(QStringLiteral("Cookies"))), "cookies");
+    EXPECT_FALSE(QFile::exists(FData.File(QStringLiteral("Cookies-journal"))));
+    const QString script = FData.File(QStringLiteral("ClearCache.sh"));
+    EXPECT_EQ(ReadBytes(script), CacheResetScript(FData.Path(), Platform::ExecutablePath()));
+    EXPECT_TRUE(QDir(FProgram.Path()).isEmpty());
     ASSERT_EQ(FStarted.size(), 1u);
     EXPECT_EQ(FStarted[0].Program, QStringLiteral("/bin/sh"));
     EXPECT_EQ(FStarted[0].Arguments, QStringList{script});
-    EXPECT_EQ(FStarted[0].WorkingFolder, gAppDir);
+    EXPECT_EQ(FStarted[0].WorkingFolder, FData.Path());
 
     // Closing: later dialogs and commands do nothing, downloads do not start.
     EXPECT_TRUE(Dialog(TJsDialogType::Alert, QStringLiteral("NERITH:RELOGIN:")).Handled);
@@ -446,7 +453,7 @@ TEST_F(PageCommands, ClearCacheClosesWithoutAQuestionAndStartsTheScript)
 
 TEST_F(PageCommands, AnUnwritableScriptIsReportedAndNothingStarts)
 {
-    ASSERT_TRUE(QDir().mkpath(FProgram.File(QStringLiteral("ClearCache.sh/blocked"))));
+    ASSERT_TRUE(QDir().mkpath(FData.File(QStringLiteral("ClearCache.sh/blocked"))));
     Dialog(TJsDialogType::Alert, QStringLiteral("NERITH:CLEAR_CACHE:"));
     ASSERT_EQ(FBoxes.size(), 1u);
     EXPECT_TRUE(FBoxes[0].Text.contains(QStringLiteral("ClearCache.sh")));

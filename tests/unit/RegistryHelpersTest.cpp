@@ -27,6 +27,7 @@ TEST_F(AutoStart, EnableWritesOneEntryWithTheExecutableAndDisableRemovesIt)
     const QString text = QString::fromUtf8(ReadBytes(FEntry));
     EXPECT_TRUE(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
     EXPECT_EQ(text.count(QStringLiteral("Exec=")), 1);
+    EXPECT_TRUE(text.contains(QStringLiteral("\nIcon=com.velmar.VelmarERP\n"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("\nExec=") + Platform::ExecutablePath() + QLatin1Char('\n'))) << text.toStdString();
     EXPECT_EQ(QDir(FConfigHome.File(QStringLiteral("autostart"))).entryList(QDir::Files).size(), 1);
 

@@ -56,6 +56,7 @@ protected:
     {
         FSavedFlags = MemoryFlags();
         gAppDir = FProgram.Path();
+        gDataDir = FProgram.Path();
         SetMessageBoxHook([this](const QString&, const QString& text, int) {
             FBoxes << text;
             return IDOK;

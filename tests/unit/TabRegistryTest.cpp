@@ -375,6 +375,7 @@ protected:
     void SetUp() override
     {
         gAppDir = FProgram.Path();
+        gDataDir = FProgram.Path();
         SetMessageBoxHook([](const QString&, const QString&, int) { return IDNO; });
         FForm = std::make_unique<TFormMain>(FEngine);
         FForm->show();

@@ -5,6 +5,7 @@
 #include "FakeBrowserEngine.h"
 #include "TestSupport.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@ protected:
     void SetUp() override
     {
         gAppDir = FProgram.Path();
+        gDataDir = FProgram.Path();
         // A stand-in updater that records its arguments and working folder.
         WriteBytes(FProgram.File(QStringLiteral("Update")),
                    "#!/bin/sh\nprintf '%s\\n' \"$PWD\" \"$#\" \"$1\" > received.txt\n");
@@ -62,6 +64,22 @@ TEST_F(UpdateHandOver, NoKeepsTheWindowAndYesStartsTheUpdaterAndCloses)
     EXPECT_EQ(received[1], "1"); // one word
     EXPECT_EQ(QByteArray::fromBase64(received[2]),
               QByteArray("{\"ExeName\":\"velmar_unit_tests\",\"FileName\":\"update.rar\"}"));
+}
+
+TEST_F(UpdateHandOver, YesWithoutAnUpdaterSaysSoAndStaysOpen)
+{
+    ASSERT_TRUE(QFile::remove(FProgram.File(QStringLiteral("Update"))));
+    TMessageBoxRecorder boxes(IDYES);
+    TFormMain form(FEngine);
+    form.show();
+    form.AskForUpdate(QStringLiteral("发现新版本，确定要更新吗？"));
+    ASSERT_EQ(boxes.Boxes.size(), 2u);
+    EXPECT_EQ(boxes.Boxes[1].Text, QStringLiteral("无法启动更新程序。"));
+    EXPECT_FALSE(form.FExitRequested);
+    EXPECT_FALSE(form.FClosing);
+    EXPECT_TRUE(form.FConfirmExit);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(form.isVisible());
 }
 
 } // namespace

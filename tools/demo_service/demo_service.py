@@ -20,10 +20,12 @@ import sys
 import threading
 import time
 import urllib.parse
-import zlib
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
-APP_NAME = "Velmar房产ERP"
+import demo_pages
+from demo_content import LISTINGS, STYLESHEET, contract_pdf, find, house_png, make_png, pdf_parts
+from demo_pages import APP_NAME, page
+
 CURRENT_VERSION_BODY = '{"Version":"1.0.0.2","Info":""}'
 NEWER_VERSION_BODY = '{"Version":"1.0.0.3","Info":"有新版本"}'
 MALFORMED_VERSION_BODY = '{"Version":"1.0'
@@ -35,21 +37,10 @@ VER_MODES = ("current", "newer", "custom", "malformed", "html", "404",
              "redirect", "chunked", "slow", "hang")
 
 
-def make_png(width=16, height=16, rgb=(0x2a, 0x7a, 0xc8)):
-    def chunk(kind, data):
-        crc = zlib.crc32(kind + data) & 0xFFFFFFFF
-        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", crc)
-
-    row = b"\x00" + bytes(rgb) * width  # filter byte 0 then raw pixels
-    ihdr = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr)
-            + chunk(b"IDAT", zlib.compress(row * height))
-            + chunk(b"IEND", b""))
-
-
 GLOBE_PNG = make_png()
 PHOTO_PNG = make_png(48, 48, (0xd0, 0x60, 0x20))
 REPORT_CSV = "编号,名称\n1,样例\n".encode("utf-8")
+LISTING_PHOTOS = {ident: house_png(*colours) for ident, *_, colours in LISTINGS}
 
 
 class RequestLog:
@@ -125,6 +116,29 @@ class VersionControl:
             return dict(self._state)
 
 
+class Sessions:
+    """Signed-in sessions: cookie value -> user name. In memory only, so a
+    restart of the service signs everyone out."""
+
+    def __init__(self):
+        self._lock = threading.Lock()
+        self._names = {}
+
+    def start(self, name):
+        token = secrets.token_hex(16)
+        with self._lock:
+            self._names[token] = name
+        return token
+
+    def user(self, token):
+        with self._lock:
+            return self._names.get(token)
+
+    def end(self, token):
+        with self._lock:
+            self._names.pop(token, None)
+
+
 class DemoServer(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
@@ -134,6 +148,7 @@ class DemoServer(ThreadingHTTPServer):
     def __init__(self, address, log, ver):
         self.request_log = log
         self.ver = ver
+        self.sessions = Sessions()
         self.stop_event = threading.Event()
         super().__init__(address, DemoHandler)
 
@@ -147,13 +162,6 @@ class DemoServer(ThreadingHTTPServer):
 
 class DemoServer6(DemoServer):
     address_family = socket.AF_INET6
-
-
-def page(title, body, head_extra=""):
-    return ("<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n"
-            "<meta charset=\"utf-8\">\n<title>%s</title>\n%s</head>\n"
-            "<body>\n%s\n</body>\n</html>\n"
-            % (html.escape(title), head_extra, body))
 
 
 def split_target(target):
@@ -371,54 +379,158 @@ class DemoHandler(BaseHTTPRequestHandler):
             except OSError:
                 return
 
-    # ---- pages ---------------------------------------------------------
+    # ---- sessions --------------------------------------------------------
 
-    def handle_login(self):
-        cookies = {}
+    def cookie(self, wanted):
         for header in self.headers.get_all("Cookie") or []:
             for item in header.split(";"):
                 name, sep, value = item.strip().partition("=")
-                if sep:
-                    cookies.setdefault(name.strip(), value.strip())
-        session = cookies.get(SESSION_COOKIE)
-        headers = []
-        if session:
-            status_line = ("<p id=\"session\">已登录 (cookie): <code>%s</code></p>"
-                           % html.escape(session))
+                if sep and name.strip() == wanted and value.strip():
+                    return value.strip()
+        return None
+
+    def has_session(self):
+        return self.cookie(SESSION_COOKIE) is not None
+
+    def user(self):
+        """The signed-in user's name, or None."""
+        token = self.cookie(SESSION_COOKIE)
+        return self.server.sessions.user(token) if token else None
+
+    def redirect(self, location, headers=()):
+        self._reply(303, page("303", '<a href="%s">继续</a>' % html.escape(location)),
+                    headers=[("Location", location), *headers])
+
+    def form(self):
+        text = self.req_body.decode("utf-8", errors="replace")
+        return dict(urllib.parse.parse_qsl(text, keep_blank_values=True))
+
+    def send_page(self, text, status=200, headers=()):
+        self._reply(status, text, headers=headers)
+
+    def signed_in_page(self, render):
+        """Screens of the office need a signed-in user; others go to sign in."""
+        user = self.user()
+        if user is None:
+            self.redirect("/")
         else:
-            new_id = secrets.token_hex(16)
-            headers.append(("Set-Cookie", "%s=%s; Path=/; Max-Age=%d"
-                            % (SESSION_COOKIE, new_id, SESSION_MAX_AGE)))
-            status_line = ("<p id=\"session\">新会话: <code>%s</code></p>"
-                           % html.escape(new_id))
-        qrows = "".join("<tr><td>%s</td><td>%s</td></tr>\n"
-                        % (html.escape(k), html.escape(v))
-                        for k, v in self.query_pairs())
-        hrows = "".join("<tr><td>%s</td><td>%s</td></tr>\n"
-                        % (html.escape(k), html.escape(v))
-                        for k, v in self.headers.items())
-        links = "".join('<li><a href="%s">%s</a></li>\n' % (href, label)
-                        for href, label in (
-                            ("/pcClient/about.html", "关于"),
-                            ("/pages/popups.html", "弹出窗口"),
-                            ("/pages/close_self.html", "自行关闭"),
-                            ("/pages/slow.html?delay=3", "慢页面"),
-                            ("/pages/titles.html", "标题变化"),
-                            ("/pages/resources.html", "资源与请求头"),
-                            ("/pages/burst.html?n=20", "连续弹出"),
-                            ("/pages/dialogs.html", "对话框与页面命令"),
-                            ("/pages/images.html", "图片与下载"),
-                            ("/ver/ver.html", "版本清单"),
-                            ("/static/globe.png", "图标"),
-                        ))
-        body = ("<h1>%s 登录</h1>\n%s\n"
-                "<h2>查询参数</h2>\n<table id=\"query\" border=\"1\">\n"
-                "<tr><th>名称</th><th>值</th></tr>\n%s</table>\n"
-                "<h2>请求头</h2>\n<table id=\"headers\" border=\"1\">\n"
-                "<tr><th>名称</th><th>值</th></tr>\n%s</table>\n"
-                "<h2>演示页面</h2>\n<ul>\n%s</ul>"
-                % (APP_NAME, status_line, qrows, hrows, links))
-        self._reply(200, page(APP_NAME + " 登录", body), headers=headers)
+            self.send_page(render(user))
+
+    # ---- sign-in and the office's screens --------------------------------
+
+    def handle_login_address(self):
+        self.send_page(demo_pages.sign_in(self.user()))
+
+    def handle_sign_in(self):
+        if self.command != "POST":
+            self.redirect("/")
+            return
+        name = self.form().get("name", "").strip()
+        if not name or len(name) > 40:
+            self.send_page(demo_pages.sign_in(None, "请输入 1 到 40 个字的用户名。", name[:40]), 400)
+            return
+        token = self.server.sessions.start(name)
+        self.redirect("/home", [("Set-Cookie", "%s=%s; Path=/; Max-Age=%d"
+                                 % (SESSION_COOKIE, token, SESSION_MAX_AGE))])
+
+    def handle_sign_out(self):
+        token = self.cookie(SESSION_COOKIE)
+        if token:
+            self.server.sessions.end(token)
+        self.redirect("/", [("Set-Cookie", "%s=; Path=/; Max-Age=0" % SESSION_COOKIE)])
+
+    def handle_home(self):
+        self.signed_in_page(demo_pages.home)
+
+    def handle_listings(self):
+        self.signed_in_page(demo_pages.listings)
+
+    def handle_clients(self):
+        self.signed_in_page(demo_pages.clients)
+
+    def handle_contracts(self):
+        self.signed_in_page(demo_pages.contracts)
+
+    def handle_receipts(self):
+        self.signed_in_page(demo_pages.receipts)
+
+    def handle_features(self):
+        self.send_page(demo_pages.features(self.user()))
+
+    def int_arg(self, name, default, low, high):
+        try:
+            value = int(self.query_dict().get(name, default))
+        except ValueError:
+            value = default
+        return min(max(value, low), high)
+
+    def handle_listing_view(self):
+        text = demo_pages.listing_view(self.user(), self.int_arg("id", 1, 0, 10 ** 6))
+        if text is None:
+            self.not_found()
+        else:
+            self.send_page(text)
+
+    def handle_listing_photo(self):
+        ident = self.req_path.rsplit("/", 1)[1].partition(".")[0]
+        photo = LISTING_PHOTOS.get(int(ident)) if ident.isdigit() else None
+        if photo is None:
+            self.not_found()
+        else:
+            self._reply(200, photo, "image/png", no_store=False)
+
+    def handle_receipt(self):
+        self.send_page(demo_pages.receipt(self.user(), self.int_arg("id", 1, 0, 10 ** 6)))
+
+    def handle_css(self):
+        self._reply(200, STYLESHEET, "text/css; charset=utf-8", no_store=False)
+
+    # ---- diagnostics and control -----------------------------------------
+
+    def handle_diag(self):
+        # the newest request of the login address that carried a query
+        entry = next((e for e in reversed(self.server.request_log.since(0))
+                      if e["path"] == "/" and e["query"]), None)
+        login, pairs = None, []
+        if entry is not None:
+            login = {"when": time.strftime("%Y-%m-%d %H:%M:%S", time.localtime(entry["time"])),
+                     "target": entry["target"], "headers": entry["headers"]}
+            pairs = urllib.parse.parse_qsl(entry["query"], keep_blank_values=True)
+        self.send_page(demo_pages.diag(self.user(), login, pairs, self.query_pairs(),
+                                       list(self.headers.items())))
+
+    def handle_control(self):
+        state = self.server.ver.get()
+        manifest = {"current": CURRENT_VERSION_BODY, "newer": NEWER_VERSION_BODY,
+                    "custom": state["body"] or "", "malformed": MALFORMED_VERSION_BODY}.get(state["mode"], "")
+        entries = self.server.request_log.since(0)
+        shown = []
+        for e in reversed(entries[-100:]):
+            agent = next((v for k, v in e["headers"] if k.lower() == "user-agent"), "")
+            shown.append({"seq": e["seq"], "method": e["method"], "target": e["target"],
+                          "when": time.strftime("%H:%M:%S", time.localtime(e["time"])),
+                          "agent": "客户端" if "QtWebEngine" in agent else agent[:40]})
+        self.send_page(demo_pages.control(self.user(), state, manifest, shown, len(entries)))
+
+    def handle_control_publish(self):
+        if self.command != "POST":
+            self.redirect("/__control")
+            return
+        fields = self.form()
+        version = fields.get("version", "").strip() or "1.0.0.3"
+        body = json.dumps({"Version": version, "Info": fields.get("info", "")}, ensure_ascii=False)
+        self.server.ver.set({"mode": "custom", "body": body})
+        self.redirect("/__control")
+
+    def handle_control_revert(self):
+        if self.command == "POST":
+            self.server.ver.set({})
+        self.redirect("/__control")
+
+    def handle_control_clear_log(self):
+        if self.command == "POST":
+            self.server.request_log.clear()
+        self.redirect("/__control")
 
     def handle_about(self):
         style = ("<style>\n"
@@ -445,18 +557,16 @@ class DemoHandler(BaseHTTPRequestHandler):
                 "</div>" % APP_NAME)
         self._reply(200, page("关于 " + APP_NAME, body, style))
 
+    # ---- feature pages ----------------------------------------------------
+
     def handle_close_self(self):
-        auto = self.query_dict().get("auto") == "1"
-        script = ("<script>setTimeout(function(){window.close();}, 300);</script>"
-                  if auto else "")
-        body = ("<h1>关闭本窗口</h1>\n"
-                "<button id=\"btn-close\" onclick=\"window.close()\">关闭</button>\n"
-                + script)
-        self._reply(200, page("自行关闭", body))
+        self.send_page(demo_pages.close_self(self.user(), self.int_arg("client", 1, 0, 10 ** 6),
+                                             self.query_dict().get("auto") == "1"))
 
     def handle_popups(self):
         body = (
-            "<h1>弹出窗口</h1>\n<ul>\n"
+            "<h1>弹出窗口</h1>\n<p class=\"hint\">每种方式打开的窗口都成为一个标签页；"
+            "按住 Ctrl 点击链接则在后台打开。</p>\n<div class=\"card\"><ul>\n"
             "<li><a id=\"link-blank\" href=\"/pages/child.html?n=1\" "
             "target=\"_blank\">target=_blank</a></li>\n"
             "<li><a id=\"link-named\" href=\"/pages/child.html?n=2\" "
@@ -468,15 +578,18 @@ class DemoHandler(BaseHTTPRequestHandler):
             "onclick=\"window.open('/pages/child.html?n=4', 'feat_win', "
             "'width=400,height=300')\">window.open(url, name, features)"
             "</button></li>\n"
-            "</ul>")
-        self._reply(200, page("弹出窗口", body))
+            "<li><button class=\"plain\" id=\"btn-open-closing\" "
+            "onclick=\"window.open('/pages/close_self.html?auto=1')\">"
+            "打开一个会自行关闭的窗口</button></li>\n"
+            "</ul></div>")
+        self.send_page(demo_pages.layout("弹出窗口", body, self.user(), "features"))
 
     def handle_child(self):
         n = self.query_dict().get("n", "")
         body = ("<h1>子页面 %s</h1>\n"
                 "<button id=\"btn-close\" onclick=\"window.close()\">关闭</button>"
                 % html.escape(n))
-        self._reply(200, page("子页面 " + n, body))
+        self.send_page(demo_pages.layout("子页面 " + n, body, self.user(), "features"))
 
     def handle_slow(self):
         try:
@@ -487,8 +600,8 @@ class DemoHandler(BaseHTTPRequestHandler):
         if not self.wait_or_stop(delay):
             self.close_connection = True
             return
-        body = "<h1>慢页面</h1>\n<p>延迟 %g 秒。</p>" % delay
-        self._reply(200, page("慢页面", body))
+        body = "<h1>慢页面</h1>\n<p>服务器等了 %g 秒才回答。加载期间标签页图标一直在转动。</p>" % delay
+        self.send_page(demo_pages.layout("慢页面", body, self.user(), "features"))
 
     def handle_titles(self):
         titles = ["标题 一", "Title Two", "很长的标题 " + "长" * 300, "",
@@ -500,16 +613,20 @@ class DemoHandler(BaseHTTPRequestHandler):
                   "  document.getElementById('current').textContent = "
                   "JSON.stringify(titles[i]);\n"
                   "}, 500);\n</script>"
-                  % json.dumps(titles, ensure_ascii=False).replace("</", "<\\/"))
-        body = "<h1>标题变化</h1>\n<p id=\"current\"></p>\n" + script
-        self._reply(200, page(titles[0], body))
+                  % demo_pages.dumps_js(titles))
+        body = ("<h1>标题变化</h1>\n<p>页面标题每半秒变化一次（含很长的、空的和带标记的标题），"
+                "看标签和窗口标题如何跟随。</p>\n<p>当前标题：<span class=\"result\" id=\"current\"></span></p>\n"
+                + script)
+        self.send_page(demo_pages.layout(titles[0], body, self.user(), "features"))
 
     def handle_resources(self):
         # One page that makes every kind of request a page can: image,
         # script, and an XHR fired by that script.
-        body = ("<h1>资源</h1>\n<img id=\"img\" src=\"/static/globe.png\" alt=\"globe\">\n"
+        body = ("<h1>资源</h1>\n<p>本页加载一张图片、一个脚本，脚本再发出一个 XHR；"
+                "每个请求的请求头都可以在<a href=\"/__control\">请求日志</a>中查看。</p>\n"
+                "<img id=\"img\" src=\"/static/globe.png\" alt=\"globe\">\n"
                 "<p id=\"xhr\">…</p>\n<script src=\"/static/app.js\"></script>")
-        self._reply(200, page("资源", body))
+        self.send_page(demo_pages.layout("资源", body, self.user(), "features"))
 
     def handle_app_js(self):
         script = ("var x = new XMLHttpRequest();\n"
@@ -522,14 +639,15 @@ class DemoHandler(BaseHTTPRequestHandler):
         self._reply(200, b'{"pong":true}', "application/json")
 
     def handle_burst(self):
-        try:
-            count = int(self.query_dict().get("n", "20"))
-        except ValueError:
-            count = 20
-        count = min(max(count, 1), 200)
-        body = ("<h1>连续弹出</h1>\n<button id=\"btn-burst\" onclick=\"for (var i = 1; i <= %d; i++) "
-                "window.open('/pages/child.html?n=' + i);\">%d 个弹出窗口</button>" % (count, count))
-        self._reply(200, page("连续弹出", body))
+        count = self.int_arg("n", 20, 1, 200)
+        body = ("<h1>连续弹出</h1>\n<p>一次点击打开 %d 个弹出窗口。</p>\n"
+                "<button id=\"btn-burst\" onclick=\"for (var i = 1; i <= %d; i++) "
+                "window.open('/pages/child.html?n=' + i);\">%d 个弹出窗口</button>" % (count, count, count))
+        self.send_page(demo_pages.layout("连续弹出", body, self.user(), "features"))
+
+    def handle_flood(self):
+        self.send_page(demo_pages.flood_page(self.user(), self.int_arg("n", 200, 1, 5000),
+                                             self.query_dict().get("auto") == "1"))
 
     def handle_png(self):
         self._reply(200, GLOBE_PNG, "image/png", no_store=False)
@@ -550,45 +668,48 @@ class DemoHandler(BaseHTTPRequestHandler):
                   "function doConfirm(text) { return report('confirm', confirm(text)); }\n"
                   "function doPrompt(text) { return report('prompt', prompt(text, 'default')); }\n"
                   "</script>\n")
-        rows = []
-        for ident, call, label in (
-                ("alert", "doAlert('普通提示')", "alert"),
-                ("confirm", "doConfirm('确定吗？')", "confirm"),
-                ("prompt", "doPrompt('请输入')", "prompt"),
-                ("cmd-clear", "doAlert('NERITH:CLEAR_CACHE:')", "NERITH:CLEAR_CACHE:"),
-                ("cmd-clear-x", "doAlert('NERITH:CLEAR_CACHE:x')", "NERITH:CLEAR_CACHE:x"),
-                ("cmd-relogin", "doAlert('NERITH:RELOGIN:')", "NERITH:RELOGIN:"),
-                ("cmd-relogin-confirm", "doConfirm('NERITH:RELOGIN:')", "confirm NERITH:RELOGIN:"),
-                ("bad-no-colon", "doAlert('NERITH:CLEAR_CACHE')", "NERITH:CLEAR_CACHE"),
-                ("bad-case", "doAlert('NERITH:clear_cache:')", "NERITH:clear_cache:"),
-                ("bad-empty", "doAlert('NERITH::')", "NERITH::"),
-                ("bad-prefix", "doAlert('nerith:RELOGIN:')", "nerith:RELOGIN:"),
-                ("bad-unknown", "doAlert('NERITH:OTHER:x')", "NERITH:OTHER:x")):
-            rows.append("<li><button id=\"btn-%s\" onclick=\"%s\">%s</button></li>"
-                        % (ident, html.escape(call), html.escape(label)))
-        body = ("<h1>对话框与页面命令</h1>\n<p id=\"result\"></p>\n<ul>\n%s\n</ul>"
-                % "\n".join(rows))
-        self._reply(200, page("对话框", body, script))
+
+        def buttons(items):
+            return "\n".join("<li><button class=\"plain\" id=\"btn-%s\" onclick=\"%s\">%s</button> %s</li>"
+                             % (ident, html.escape(call), html.escape(label), note)
+                             for ident, call, label, note in items)
+
+        dialogs = buttons((
+            ("alert", "doAlert('普通提示')", "alert", "普通提示"),
+            ("alert-markup", "doAlert('<a href=\"file:///etc/passwd\">点此继续</a>')", "alert 含 HTML 标记",
+             "提示框应把标记原样显示为文字，不出现链接"),
+            ("confirm", "doConfirm('确定吗？')", "confirm", "确定 / 取消"),
+            ("prompt", "doPrompt('请输入')", "prompt", "输入一段文字")))
+        commands = buttons((
+            ("cmd-clear", "doAlert('NERITH:CLEAR_CACHE:')", "NERITH:CLEAR_CACHE:", "清空缓存并重启"),
+            ("cmd-clear-x", "doAlert('NERITH:CLEAR_CACHE:x')", "NERITH:CLEAR_CACHE:x", "带参数"),
+            ("cmd-relogin", "doAlert('NERITH:RELOGIN:')", "NERITH:RELOGIN:", "重新登录（先询问）"),
+            ("cmd-relogin-confirm", "doConfirm('NERITH:RELOGIN:')", "confirm NERITH:RELOGIN:", "由 confirm 发出"),
+            ("bad-no-colon", "doAlert('NERITH:CLEAR_CACHE')", "NERITH:CLEAR_CACHE", "格式错误：缺少冒号"),
+            ("bad-case", "doAlert('NERITH:clear_cache:')", "NERITH:clear_cache:", "格式错误：小写"),
+            ("bad-empty", "doAlert('NERITH::')", "NERITH::", "格式错误：空命令"),
+            ("bad-prefix", "doAlert('nerith:RELOGIN:')", "nerith:RELOGIN:", "格式错误：前缀小写"),
+            ("bad-unknown", "doAlert('NERITH:OTHER:x')", "NERITH:OTHER:x", "未知命令")))
+        body = ("<h1>对话框与页面命令</h1>\n<p>结果：<span class=\"result\" id=\"result\"></span></p>\n"
+                "<div class=\"card\"><h2 style=\"margin-top:0\">对话框</h2><ul>\n%s\n</ul></div>\n"
+                "<div class=\"card\" id=\"commands\"><h2 style=\"margin-top:0\">页面命令</h2>"
+                "<p class=\"hint\">页面通过对话框文字向客户端下达命令。格式错误的命令只作为普通提示显示。</p>"
+                "<ul>\n%s\n</ul></div>" % (dialogs, commands))
+        self.send_page(demo_pages.layout("对话框", body, self.user(), "features", script))
 
     def handle_report(self):
         self._reply(200, b"ok", "text/plain; charset=utf-8")
 
-    def has_session(self):
-        for header in self.headers.get_all("Cookie") or []:
-            for item in header.split(";"):
-                name, sep, value = item.strip().partition("=")
-                if sep and name.strip() == SESSION_COOKIE and value.strip():
-                    return True
-        return False
-
     def handle_images(self):
-        body = ("<h1>图片</h1>\n"
+        body = ("<h1>图片</h1>\n<p class=\"hint\">在图片上点右键，选择「图片另存为...」。"
+                "第四张图片只对已登录的浏览器（带会话 cookie）提供。</p>\n"
                 "<img id=\"img-png\" src=\"/img/photo.png\" width=\"96\" height=\"96\" alt=\"photo\">\n"
                 "<img id=\"img-query\" src=\"/img/a.jpg?v=2\" width=\"96\" height=\"96\" alt=\"a\">\n"
                 "<img id=\"img-plain\" src=\"/img/123\" width=\"96\" height=\"96\" alt=\"123\">\n"
                 "<img id=\"img-private\" src=\"/img/private.png\" width=\"96\" height=\"96\" alt=\"private\">\n"
+                "<img id=\"img-house\" src=\"/img/listing/2.png\" width=\"160\" height=\"100\" alt=\"翠湖苑\">\n"
                 "<p><a id=\"download\" href=\"/files/report.csv\">下载报表</a></p>")
-        self._reply(200, page("图片", body))
+        self.send_page(demo_pages.layout("图片", body, self.user(), "features"))
 
     def handle_image(self):
         # Only a logged-in browser (the session cookie) gets the private one.
@@ -601,6 +722,129 @@ class DemoHandler(BaseHTTPRequestHandler):
         self._reply(200, REPORT_CSV, "text/csv; charset=utf-8",
                     headers=[("Content-Disposition", "attachment; filename=\"report.csv\"")])
 
+    def handle_listings_csv(self):
+        lines = ["编号,房源,区域,户型,面积,总价(万元)"]
+        lines += ["%d,%s,%s,%s,%d,%d" % row[:6] for row in LISTINGS]
+        self._reply(200, ("\ufeff" + "\r\n".join(lines) + "\r\n").encode("utf-8"), "text/csv; charset=utf-8",
+                    headers=[("Content-Disposition", "attachment; filename=\"listings.csv\"")])
+
+    def handle_downloads(self):
+        self.send_page(demo_pages.downloads(self.user()))
+
+    def _start_file(self, name, length, content_type="application/octet-stream", extra=()):
+        self.close_connection = True
+        self.send_response(200)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(length))
+        self.send_header("Cache-Control", "no-store")
+        if name:
+            self.send_header("Content-Disposition", "attachment; filename=\"%s\"" % name)
+        for header in extra:
+            self.send_header(*header)
+        self.send_header("Connection", "close")
+        self.end_headers()
+
+    def _send_paced(self, total, seconds, block=b"VELMAR-DEMO-DATA" * 4096):
+        """Sends total bytes of a repeating block evenly over seconds; False
+        when the server stops or the peer goes away first."""
+        start, sent = time.monotonic(), 0
+        while sent < total:
+            part = block[:min(len(block), total - sent)]
+            try:
+                self.wfile.write(part)
+                self.wfile.flush()
+            except OSError:
+                return False
+            sent += len(part)
+            due = start + seconds * sent / total
+            if not self.wait_or_stop(max(0.0, due - time.monotonic())):
+                return False
+        return True
+
+    def handle_big_file(self):
+        size = self.int_arg("size", 20 * 1024 * 1024, 1, 200 * 1024 * 1024)
+        seconds = self.int_arg("seconds", 10, 0, 600)
+        self._start_file("velmar-photos.bin", size)
+        if self.command != "HEAD":
+            self._send_paced(size, seconds)
+
+    def handle_broken_file(self):
+        # announces 3 MB, sends 1 MB over a second, then hangs up (or resets)
+        self._start_file("velmar-broken.bin", 3 * 1024 * 1024)
+        if self.command == "HEAD" or not self._send_paced(1024 * 1024, 1):
+            return
+        try:
+            if self.query_dict().get("reset") == "1":
+                # closing with a zero linger time sends RST instead of FIN
+                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                self.connection.close()
+            else:
+                self.connection.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
+
+    def handle_stalled_file(self):
+        # sends half, then nothing until the peer leaves or the server stops
+        self._start_file("velmar-stalled.bin", 2 * 1024 * 1024)
+        if self.command != "HEAD" and self._send_paced(1024 * 1024, 1):
+            self._hold_connection()
+
+    def handle_overlong_file(self):
+        self._start_file("velmar-overlong.bin", 64 * 1024)
+        if self.command != "HEAD":
+            self._send_paced(128 * 1024, 0)
+
+    # ---- documents ------------------------------------------------------
+
+    def handle_contract_pdf(self):
+        self._reply(200, contract_pdf(self.int_arg("id", 1, 0, 10 ** 6)), "application/pdf",
+                    headers=[("Content-Disposition", "inline; filename=\"contract.pdf\"")])
+
+    def handle_truncated_pdf(self):
+        whole = contract_pdf(1)
+        self._reply(200, whole[:len(whole) * 3 // 5], "application/pdf")
+
+    def handle_fake_pdf(self):
+        self._reply(200, page("不是 PDF", "<h1>这不是 PDF</h1><p>内容类型却写着 application/pdf。</p>"),
+                    "application/pdf")
+
+    def handle_huge_pdf(self):
+        megabytes = self.int_arg("mb", 50, 1, 200)
+        head, padding, tail = pdf_parts(["VELMAR HUGE CONTRACT", "VELMAR-CONTRACT-HUGE",
+                                         "This file carries %d MB of unused stream data." % megabytes],
+                                        megabytes * 1024 * 1024)
+        self._start_file(None, len(head) + padding + len(tail), "application/pdf")
+        if self.command == "HEAD":
+            return
+        try:
+            self.wfile.write(head)
+            if self._send_paced(padding, 0, b"0" * 65536):
+                self.wfile.write(tail)
+                self.wfile.flush()
+        except OSError:
+            pass
+
+    # ---- permissions, keys, find, crash, encoding ---------------------------
+
+    def handle_permissions(self):
+        self.send_page(demo_pages.permissions(self.user()))
+
+    def handle_fullscreen(self):
+        self.send_page(demo_pages.fullscreen(self.user()))
+
+    def handle_find(self):
+        self.send_page(demo_pages.find_page(self.user()))
+
+    def handle_keys(self):
+        self.send_page(demo_pages.keys_page(self.user()))
+
+    def handle_crash(self):
+        self.send_page(demo_pages.crash_page(self.user()))
+
+    def handle_gbk(self):
+        # no charset anywhere: neither in the header nor in the page
+        self._reply(200, demo_pages.gbk_page(), "text/html")
+
     def not_found(self):
         body = page("404", "<h1>404 Not Found</h1>\n<p>%s</p>"
                     % html.escape(self.req_path))
@@ -608,12 +852,30 @@ class DemoHandler(BaseHTTPRequestHandler):
 
 
 ROUTES = {
-    "/": DemoHandler.handle_login,
+    # the login address and the office's screens
+    "/": DemoHandler.handle_login_address,
+    "/login": DemoHandler.handle_sign_in,
+    "/logout": DemoHandler.handle_sign_out,
+    "/home": DemoHandler.handle_home,
+    "/features": DemoHandler.handle_features,
+    "/listings": DemoHandler.handle_listings,
+    "/listings/view": DemoHandler.handle_listing_view,
+    "/clients": DemoHandler.handle_clients,
+    "/contracts": DemoHandler.handle_contracts,
+    "/receipts": DemoHandler.handle_receipts,
+    "/diag": DemoHandler.handle_diag,
+    "/static/demo.css": DemoHandler.handle_css,
+    # test hooks and the demo's control page
     "/__log": DemoHandler.handle_log,
     "/__log/clear": DemoHandler.handle_log_clear,
+    "/__control": DemoHandler.handle_control,
     "/__control/ver": DemoHandler.handle_control_ver,
+    "/__control/publish": DemoHandler.handle_control_publish,
+    "/__control/revert": DemoHandler.handle_control_revert,
+    "/__control/clear-log": DemoHandler.handle_control_clear_log,
     "/ver/ver.html": DemoHandler.handle_ver,
     "/pcClient/about.html": DemoHandler.handle_about,
+    # feature pages
     "/pages/close_self.html": DemoHandler.handle_close_self,
     "/pages/popups.html": DemoHandler.handle_popups,
     "/pages/child.html": DemoHandler.handle_child,
@@ -624,6 +886,7 @@ ROUTES = {
     "/api/ping": DemoHandler.handle_ping,
     "/pages/resources.html": DemoHandler.handle_resources,
     "/pages/burst.html": DemoHandler.handle_burst,
+    "/pages/flood.html": DemoHandler.handle_flood,
     "/pages/dialogs.html": DemoHandler.handle_dialogs,
     "/api/report": DemoHandler.handle_report,
     "/pages/images.html": DemoHandler.handle_images,
@@ -631,8 +894,26 @@ ROUTES = {
     "/img/a.jpg": DemoHandler.handle_image,
     "/img/123": DemoHandler.handle_image,
     "/img/private.png": DemoHandler.handle_image,
+    "/pages/downloads.html": DemoHandler.handle_downloads,
     "/files/report.csv": DemoHandler.handle_download,
+    "/files/listings.csv": DemoHandler.handle_listings_csv,
+    "/files/big.bin": DemoHandler.handle_big_file,
+    "/files/broken.bin": DemoHandler.handle_broken_file,
+    "/files/stall.bin": DemoHandler.handle_stalled_file,
+    "/files/overlong.bin": DemoHandler.handle_overlong_file,
+    "/pages/receipt.html": DemoHandler.handle_receipt,
+    "/docs/contract.pdf": DemoHandler.handle_contract_pdf,
+    "/docs/truncated.pdf": DemoHandler.handle_truncated_pdf,
+    "/docs/not-a-pdf.pdf": DemoHandler.handle_fake_pdf,
+    "/docs/huge.pdf": DemoHandler.handle_huge_pdf,
+    "/pages/permissions.html": DemoHandler.handle_permissions,
+    "/pages/fullscreen.html": DemoHandler.handle_fullscreen,
+    "/pages/find.html": DemoHandler.handle_find,
+    "/pages/keys.html": DemoHandler.handle_keys,
+    "/pages/crash.html": DemoHandler.handle_crash,
+    "/pages/gbk.html": DemoHandler.handle_gbk,
 }
+ROUTES.update({"/img/listing/%d.png" % ident: DemoHandler.handle_listing_photo for ident in LISTING_PHOTOS})
 
 
 def parse_args(argv):

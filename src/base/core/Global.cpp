@@ -5,6 +5,7 @@
 #endif
 
 QString gAppDir;
+QString gDataDir;
 TInstanceLock gInstanceMutex;
 bool gAutoStart = true;
 bool gSoundHint = true;
@@ -15,9 +16,27 @@ QString AppTitle()
     return QStringLiteral("Velmar房产ERP");
 }
 
-QString ServiceHost()
+namespace {
+QString& ServiceHostValue()
+{
+    static QString host = BuiltInServiceHost();
+    return host;
+}
+} // namespace
+
+QString BuiltInServiceHost()
 {
     return QStringLiteral(VELMAR_SERVICE_HOST);
+}
+
+QString ServiceHost()
+{
+    return ServiceHostValue();
+}
+
+void SetServiceHost(const QString& host)
+{
+    ServiceHostValue() = host;
 }
 
 QString ServiceUrl(const QString& path)
@@ -28,4 +47,9 @@ QString ServiceUrl(const QString& path)
 QString AppFile(const QString& name)
 {
     return gAppDir + name;
+}
+
+QString DataFile(const QString& name)
+{
+    return gDataDir + name;
 }

@@ -10,6 +10,11 @@
 // executable's location; the main window sets it again when it is created.
 extern QString gAppDir;
 
+// Where the program writes config.ini, cache/, the cache reset script and
+// the cookie copies, with a trailing separator: gAppDir for a copy its user
+// can write, else a folder of the user's own (platform/DataFolder.h).
+extern QString gDataDir;
+
 // Held from the single-instance check until the main window is destroyed.
 extern TInstanceLock gInstanceMutex;
 
@@ -25,14 +30,25 @@ inline constexpr const char* ClientVersion = "1.0.0.2";
 // Caption of the main window and of the shell's message boxes.
 QString AppTitle();
 
+// Name of the installed desktop entry (without ".desktop") and of the icon.
+inline constexpr char DesktopEntryId[] = "com.velmar.VelmarERP";
+
 // Name of the single-instance lock and of the autostart entry.
 inline constexpr const char* InstanceName = "BrowserVelmarHouse";
 
-// Host (or host:port) of the ERP service, fixed at build time.
+// Host (or host:port) of the ERP service: the build's own, unless
+// config.ini names another one at start (service/ServiceHost.h).
 QString ServiceHost();
+void SetServiceHost(const QString& host);
+
+// Host (or host:port) of the ERP service, fixed at build time.
+QString BuiltInServiceHost();
 
 // "http://" + the service host + path; path starts with "/".
 QString ServiceUrl(const QString& path);
 
-// gAppDir + name.
+// gAppDir + name: the program's own files.
 QString AppFile(const QString& name);
+
+// gDataDir + name: the files the program writes.
+QString DataFile(const QString& name);

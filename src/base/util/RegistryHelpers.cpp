@@ -53,8 +53,9 @@ void SetAutoStart(bool enabled)
                                            "Type=Application\n"
                                            "Name=%1\n"
                                            "Exec=%2\n"
+                                           "Icon=%3\n"
                                            "X-GNOME-Autostart-enabled=true\n")
-                                .arg(AppTitle(), DesktopExecArgument(exe))
+                                .arg(AppTitle(), DesktopExecArgument(exe), QLatin1String(DesktopEntryId))
                                 .toUtf8();
     QSaveFile file(entry);
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())

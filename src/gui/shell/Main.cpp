@@ -115,7 +115,7 @@ void TFormMain::FormCreate()
     gAppDir = Platform::LongPathName(gAppDir);
     FConfirmExit = true;
 
-    const TConfigFile config(AppFile(QStringLiteral("config.ini")));
+    const TConfigFile config(DataFile(QStringLiteral("config.ini")));
     try {
         config.WriteHandle(Handle());
         FHandleWritten = true;
@@ -242,7 +242,7 @@ void TFormMain::closeEvent(QCloseEvent* event)
 void TFormMain::FormCloseQuery(QCloseEvent* event)
 {
     try {
-        TConfigFile(AppFile(QStringLiteral("config.ini"))).WritePlacement(CurrentPlacement());
+        TConfigFile(DataFile(QStringLiteral("config.ini"))).WritePlacement(CurrentPlacement());
     } catch (const EAppError& error) {
         // An unwritable config.ini must not trap the user in a program that
         // can neither hide nor end: report it once, then go on unsaved.
@@ -301,7 +301,7 @@ bool TFormMain::event(QEvent* event)
         // find the current one.
         if (FHandleWritten) {
             try {
-                TConfigFile(AppFile(QStringLiteral("config.ini"))).WriteHandle(Handle());
+                TConfigFile(DataFile(QStringLiteral("config.ini"))).WriteHandle(Handle());
             } catch (const EAppError&) {
                 // Already reported when the window was created.
             }

@@ -55,23 +55,23 @@ void TFormMain::crmJsdialog(TChromium*, const TJsDialogRequest& Request, TJsDial
 
 void TFormMain::ClearCacheAndRestart()
 {
-    const QString cache = AppFile(QStringLiteral("cache/"));
+    const QString cache = DataFile(QStringLiteral("cache/"));
     for (const char* name : CookieFileNames) {
-        const QString saved = AppFile(QLatin1String(name));
+        const QString saved = DataFile(QLatin1String(name));
         QFile::remove(saved);
         QFile::copy(cache + QLatin1String(name), saved); // a missing cookie file is no error
     }
-    const QString script = AppFile(QLatin1String(CacheResetScriptName));
+    const QString script = DataFile(QLatin1String(CacheResetScriptName));
     // Written to a new file and renamed over the old one, so a link planted
     // under the script's name is replaced, never followed.
     QSaveFile file(script);
-    if (!file.open(QIODevice::WriteOnly) || file.write(CacheResetScript(gAppDir, Platform::ExecutablePath())) < 0
+    if (!file.open(QIODevice::WriteOnly) || file.write(CacheResetScript(gDataDir, Platform::ExecutablePath())) < 0
         || !file.commit()) {
         // The window is already closing: say why no restart follows.
         AppMessageBox(QStringLiteral("Unable to write to %1").arg(script), 0x10);
         return;
     }
-    StartWhenEnded({QStringLiteral("/bin/sh"), {script}, gAppDir});
+    StartWhenEnded({QStringLiteral("/bin/sh"), {script}, gDataDir});
 }
 
 void TFormMain::NReloginClick()

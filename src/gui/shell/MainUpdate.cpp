@@ -22,9 +22,13 @@ void TFormMain::AskForUpdate(const QString& question)
 #else
     const QString updater = AppFile(QStringLiteral("Update"));
 #endif
-    // Whether the updater starts or not, the program closes for it.
-    if (!QProcess::startDetached(updater, {VersionManifest::HandOverText(document)}, gAppDir))
+    // An installation without an updater cannot update itself: say so and
+    // stay open rather than close for nothing.
+    if (!QProcess::startDetached(updater, {VersionManifest::HandOverText(document)}, gAppDir)) {
         qDebug().noquote() << QStringLiteral("Cannot start %1").arg(updater);
+        AppMessageBox(QStringLiteral("无法启动更新程序。"), MB_OK | MB_ICONINFORMATION);
+        return;
+    }
     FExitRequested = true;
     FClosing = true;
     FConfirmExit = false;

@@ -1,0 +1,21 @@
+#include "app/CommandLine.h"
+
+#include "core/Global.h"
+
+#include <cstring>
+
+std::optional<QByteArray> CommandLineAnswer(int argc, const char* const* argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0)
+            return QByteArray("VelmarERP ") + ClientVersion + '\n';
+        if (std::strcmp(argv[i], "--help") == 0)
+            return QStringLiteral("用法：velmar-erp [--help] [--version]\n"
+                                  "%1 桌面客户端。\n"
+                                  "  --help     显示本说明并退出\n"
+                                  "  --version  显示版本号并退出\n")
+                .arg(AppTitle())
+                .toUtf8();
+    }
+    return std::nullopt;
+}

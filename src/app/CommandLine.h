@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <optional>
+
+// The text to print for "--version" or "--help" (the first of them wins),
+// or nothing: every other argument is ignored and the program starts.
+std::optional<QByteArray> CommandLineAnswer(int argc, const char* const* argv);

@@ -1,0 +1,255 @@
+"""The Debian package end to end: installed with apt, started by an ordinary
+user with the engine's sandbox on, handed over on a second start, updated
+while running and removed without a trace. Needs root (apt, a user account)
+and a package made by scripts/package first."""
+
+import fcntl
+import glob
+import os
+import pwd
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+
+from harness import Desktop, Service, devtools_pages, read_ini, wait_for
+
+PACKAGE_DIR = os.environ.get("VELMAR_PACKAGE_DIR", "")
+USER = "velmar-e2e"
+INSTALL_DIR = "/opt/velmar-erp"
+CLIENT = INSTALL_DIR + "/VelmarERP"
+DESKTOP_ENTRY = "/usr/share/applications/com.velmar.VelmarERP.desktop"
+APT_ENV = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
+
+
+def run(args, **kwargs):
+    return subprocess.run(args, capture_output=True, text=True, timeout=300, **kwargs)
+
+
+def installed():
+    return "install ok installed" in run(["dpkg-query", "-W", "-f=${Status}", "velmar-erp"]).stdout
+
+
+def tree(root):
+    """{path: (size, mtime)} of everything under root, root itself included."""
+    found = {}
+    for folder, dirs, files in os.walk(root):
+        for name in [""] + dirs + files:
+            path = os.path.join(folder, name) if name else folder
+            st = os.lstat(path)
+            found[path] = (st.st_size, st.st_mtime_ns)
+    return found
+
+
+def processes_of(uid):
+    pids = []
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                if os.stat("/proc/" + entry).st_uid == uid:
+                    pids.append(int(entry))
+            except OSError:
+                pass
+    return pids
+
+
+def cmdline(pid):
+    try:
+        with open("/proc/%d/cmdline" % pid, "rb") as source:
+            return source.read().split(b"\0")
+    except OSError:
+        return []
+
+
+def exe_of(pid):
+    try:
+        return os.readlink("/proc/%d/exe" % pid)
+    except OSError:
+        return ""
+
+
+def engine_facts(pid):
+    try:
+        return {"type": next((a for a in cmdline(pid) if a.startswith(b"--type=")), b""),
+                "pid_ns": os.readlink("/proc/%d/ns/pid" % pid), "user_ns": os.readlink("/proc/%d/ns/user" % pid),
+                "seccomp": status_field(pid, "Seccomp")}
+    except OSError:
+        return {}
+
+
+def status_field(pid, name):
+    with open("/proc/%d/status" % pid) as source:
+        for line in source:
+            if line.startswith(name + ":"):
+                return line.split(":", 1)[1].strip()
+    return None
+
+
+@unittest.skipUnless(os.geteuid() == 0, "installing a package and adding a user need root")
+class InstalledPackage(unittest.TestCase):
+
+    def setUp(self):
+        debs = sorted(glob.glob(os.path.join(PACKAGE_DIR, "velmar-erp_*.deb")))
+        if len(debs) != 1:
+            self.fail("expected one package in %r; run scripts/package first" % PACKAGE_DIR)
+        self.deb = os.path.abspath(debs[0])
+        self.machine_lock = open(os.path.join(tempfile.gettempdir(), "velmar-e2e.lock"), "w")
+        fcntl.flock(self.machine_lock, fcntl.LOCK_EX)
+        self.addCleanup(self.machine_lock.close)
+        if installed():
+            self.fail("velmar-erp is installed on this machine already; this test will not replace it")
+        self.work = tempfile.mkdtemp(prefix="velmar-e2e-package-")
+        self.addCleanup(shutil.rmtree, self.work, True)
+
+        self.remove_user()
+        self.assertEqual(run(["useradd", "--create-home", "--shell", "/bin/sh", USER]).returncode, 0)
+        self.addCleanup(self.remove_user)
+        account = pwd.getpwnam(USER)
+        self.uid, self.gid, self.home = account.pw_uid, account.pw_gid, account.pw_dir
+        self.runtime = os.path.join(self.home, "runtime")
+        os.makedirs(self.runtime, mode=0o700)
+        os.chown(self.runtime, self.uid, self.gid)
+        self.data = os.path.join(self.home, ".local", "share", "VelmarERP")
+
+        self.addCleanup(self.remove_package)
+        self.desktop = Desktop(self.work)
+        self.addCleanup(self.desktop.close)
+        self.service = Service(self.work)
+        self.addCleanup(self.service.close)
+        self.addCleanup(self.kill_user_processes)
+        self.clients = []
+
+    def remove_user(self):
+        self.kill_user_processes()
+        if run(["id", "-u", USER]).returncode == 0:
+            run(["userdel", "--remove", "--force", USER])
+
+    def remove_package(self):
+        if installed():
+            run(["apt-get", "purge", "-y", "-q", "velmar-erp"], env=APT_ENV)
+
+    def kill_user_processes(self):
+        try:
+            uid = pwd.getpwnam(USER).pw_uid
+        except KeyError:
+            return
+        for pid in processes_of(uid):
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass
+        for proc in getattr(self, "clients", []):
+            try:
+                proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                pass
+
+    def as_user(self, args, **popen):
+        # What a desktop session gives a user, and nothing that turns the
+        # engine's sandbox off.
+        env = {"HOME": self.home, "USER": USER, "LOGNAME": USER, "PATH": "/usr/local/bin:/usr/bin:/bin",
+               "DISPLAY": self.desktop.display, "XDG_RUNTIME_DIR": self.runtime, "LANG": "C.UTF-8"}
+        return subprocess.Popen(args, cwd=self.home, env=env, user=self.uid, group=self.gid, extra_groups=[],
+                                **popen)
+
+    def start_client(self):
+        log = open(os.path.join(self.work, "client-%d.log" % len(self.clients)), "w")
+        self.addCleanup(log.close)
+        proc = self.as_user(["velmar-erp"], stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+        self.clients.append(proc)
+        return proc
+
+    def client_pids(self):
+        pids = []
+        for pid in processes_of(self.uid):
+            try:
+                # A client still running from a replaced file reads "... (deleted)".
+                if os.readlink("/proc/%d/exe" % pid) in (CLIENT, CLIENT + " (deleted)"):
+                    pids.append(pid)
+            except OSError:
+                pass
+        return pids
+
+    def test_install_run_as_a_user_with_the_sandbox_hand_over_update_and_remove(self):
+        result = run(["apt-get", "install", "-y", "-q", "--no-install-recommends", self.deb], env=APT_ENV)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        files = [f for f in run(["dpkg", "-L", "velmar-erp"]).stdout.splitlines() if os.path.isfile(f)]
+        self.assertIn(CLIENT, files)
+        self.assertIn("/usr/bin/velmar-erp", files)
+        opt_before = tree(INSTALL_DIR)
+        opt_listing = sorted(os.listdir("/opt"))
+
+        # --version answers at once and writes nothing, not even the data folder.
+        version = self.as_user(["velmar-erp", "--version"], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        out, _ = version.communicate(timeout=10)
+        self.assertEqual(version.returncode, 0)
+        self.assertEqual(out.decode(), "VelmarERP 1.0.0.2\n")
+        self.assertFalse(os.path.exists(os.path.join(self.home, ".local")))
+
+        # First start: the login request reaches the service.
+        first = self.start_client()
+        wait_for(lambda: [e for e in self.service.log() if e["path"] == "/"
+                          and e["query"].startswith("ComputerName=")], 60, what="the login request")
+        wait_for(lambda: any(p.get("url", "").startswith(self.service.base + "/?ComputerName=")
+                             and "登录" in p.get("title", "") for p in devtools_pages()), 60, what="the login tab")
+        self.assertIsNone(first.poll())
+
+        # The engine's renderers run sandboxed: no switch turns it off, they
+        # live in namespaces of their own and under a seccomp filter.
+        client = self.client_pids()
+        self.assertEqual(len(client), 1)
+        helpers = {pid: engine_facts(pid) for pid in processes_of(self.uid)
+                   if os.path.basename(exe_of(pid)) == "QtWebEngineProcess"}
+        described = "\n".join("%d %r" % item for item in helpers.items())
+        self.assertTrue(helpers, "no engine process of the user")
+        for pid in [client[0]] + list(helpers):
+            self.assertNotIn(b"--no-sandbox", cmdline(pid), described)
+        client_ns = os.readlink("/proc/%d/ns/pid" % client[0])
+        sandboxed = [pid for pid, facts in helpers.items() if facts["pid_ns"] != client_ns and facts["seccomp"] == "2"]
+        self.assertTrue(sandboxed, "no engine process in a namespace of its own under seccomp:\n" + described)
+
+        # The user's data folder holds what the program writes; /opt is untouched.
+        config = os.path.join(self.data, "config.ini")
+        handle = int(wait_for(lambda: read_ini(config).get("SYSTEM", {}).get("HANDLE"), 30,
+                              what="the window handle in the user's config.ini"))
+        self.assertTrue(os.path.isdir(os.path.join(self.data, "cache")))
+        self.assertEqual(os.stat(self.data).st_uid, self.uid)
+        self.assertEqual(os.stat(self.data).st_mode & 0o077, 0)
+        self.assertEqual(tree(INSTALL_DIR), opt_before)
+        self.assertEqual(sorted(os.listdir("/opt")), opt_listing)
+
+        # The window's class is the desktop entry's StartupWMClass, so task
+        # bars group it with the entry.
+        wm_class = self.desktop.run(["xprop", "-id", str(handle), "WM_CLASS"]).stdout
+        with open(DESKTOP_ENTRY, encoding="utf-8") as entry:
+            startup_class = [line.split("=", 1)[1].strip() for line in entry if line.startswith("StartupWMClass=")]
+        self.assertEqual(len(startup_class), 1)
+        self.assertIn('"%s"' % startup_class[0], wm_class.split("=", 1)[1].split(",")[-1])
+
+        # A second start by the same user hands over and ends.
+        second = self.start_client()
+        self.assertEqual(second.wait(timeout=30), 0)
+        self.assertEqual(self.client_pids(), client)
+
+        # The package installed again over the running client: it keeps running.
+        result = run(["apt-get", "install", "-y", "-q", "--reinstall", "--no-install-recommends", self.deb],
+                     env=APT_ENV)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        time.sleep(1)
+        self.assertIsNone(first.poll())
+        self.assertEqual(self.client_pids(), client)
+        self.assertEqual(sorted(tree(INSTALL_DIR)), sorted(opt_before))
+
+        # Removed: nothing of the package remains; the user's data stays the user's.
+        self.kill_user_processes()
+        result = run(["apt-get", "purge", "-y", "-q", "velmar-erp"], env=APT_ENV)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertFalse(os.path.exists(INSTALL_DIR))
+        self.assertEqual([f for f in files if os.path.lexists(f)], [])
+        self.assertTrue(os.path.isfile(config))
+
+
+if __name__ == "__main__":
+    unittest.main()
