@@ -20,15 +20,18 @@ class Keys(ClientTestCase):
         handle = self.wait_handle()
         return page, handle
 
-    def focus_page(self, handle):
+    def focus_page(self, handle, click=True):
         """Activates the window and clicks an empty spot of the page, so the
         keys that follow go where a user's would."""
         self.desktop.xdotool("windowactivate", "--sync", handle)
+        if not click:
+            time.sleep(0.3)
+            return
         geometry = self.desktop.xdotool("getwindowgeometry", "--shell", handle).stdout
         values = dict(line.split("=", 1) for line in geometry.split() if "=" in line)
         x, y = int(values["X"]), int(values["Y"])
         width, height = int(values["WIDTH"]), int(values["HEIGHT"])
-        self.desktop.xdotool("mousemove", x + width - 40, y + height - 40, "click", "1")
+        self.desktop.xdotool("mousemove", x + 40, y + height // 2, "click", "1")
         time.sleep(0.3)
 
     def key(self, *keys):
@@ -99,10 +102,13 @@ class Keys(ClientTestCase):
     def test_find_in_page_counts_and_steps(self):
         page, handle = self.start()
         page.navigate(self.service.base + "/pages/find.html")
-        self.focus_page(handle)
+        # No click: a click would move the point the search starts from.
+        self.focus_page(handle, click=False)
         self.key("ctrl+f")
         self.desktop.xdotool("type", "--delay", "80", "Marigold")
-        wait_for(lambda: self.find_results()[-1:] == ["1/2"], 10, what="1/2 (seen %r)" % self.find_results())
+        wait_for(lambda: self.find_results()[-1:] == ["1/2"], 10, what="1/2")
+        # While typing, the bar never claimed that nothing matched.
+        self.assertNotIn("无结果", self.find_results())
         self.key("Return")
         wait_for(lambda: self.find_results()[-1:] == ["2/2"], 10, what="2/2")
         time.sleep(0.3)
@@ -137,9 +143,45 @@ class Keys(ClientTestCase):
         again = self.login_page()
         wait_for(lambda: again.evaluate("window.devicePixelRatio") == 1.25, 20,
                  what="125% after the restart")
-        self.focus_page(self.wait_handle())
+        handle = self.wait_handle()
+        self.focus_page(handle)
         self.key("ctrl+0")
         wait_for(lambda: again.evaluate("window.devicePixelRatio") == 1, 10, what="100% again")
+        # Ctrl+wheel, one notch away from the user: the next step.
+        self.desktop.xdotool("keydown", "ctrl", "click", "4", "keyup", "ctrl")
+        wait_for(lambda: abs(again.evaluate("window.devicePixelRatio") - 1.1) < 0.001, 10,
+                 what="110%% by the wheel (now %r)" % again.evaluate("window.devicePixelRatio"))
+
+    def window_size(self, handle):
+        values = dict(line.split("=", 1) for line in
+                      self.desktop.xdotool("getwindowgeometry", "--shell", handle).stdout.split() if "=" in line)
+        return int(values["WIDTH"]), int(values["HEIGHT"])
+
+    def test_f11_full_screen_is_never_the_saved_placement(self):
+        with open(self.config_path, "w") as config:
+            config.write("[WIN]\nLEFT=100\nTOP=80\nRIGHT=900\nBOTTOM=680\nSTATE=0\n")
+        page, handle = self.start()
+        self.focus_page(handle)
+        normal = self.window_size(handle)
+        self.assertNotEqual(normal, (1280, 800))
+        self.key("F11")
+        wait_for(lambda: self.window_size(handle) == (1280, 800), 10,
+                 what="full screen (now %r)" % (self.window_size(handle),))
+        self.key("F11")
+        wait_for(lambda: self.window_size(handle) == normal, 10, what="the window as it was")
+        self.key("F11")
+        wait_for(lambda: self.window_size(handle) == (1280, 800), 10, what="full screen again")
+        # Closed while full screen: hidden, and the placement written is the one before.
+        self.desktop.xdotool("key", "--window", handle, "alt+F4")
+        wait_for(lambda: self.desktop.map_state(handle) != "IsViewable", 10, what="the window to hide")
+        placement = read_ini(self.config_path).get("WIN", {})
+        self.assertEqual(placement.get("STATE"), "0", placement)
+        # The window manager may shift the frame by its title bar.
+        width = int(placement["RIGHT"]) - int(placement["LEFT"])
+        height = int(placement["BOTTOM"]) - int(placement["TOP"])
+        self.assertLessEqual(abs(width - 800), 10, placement)
+        self.assertLessEqual(abs(height - 600), 30, placement)
+        self.assertLessEqual(abs(int(placement["LEFT"]) - 100), 30, placement)
 
 
 if __name__ == "__main__":

@@ -155,9 +155,6 @@ TQtChromium::TQtChromium(QWebEngineProfile* profile, QWidget* parent)
     });
     connect(page, &QWebEnginePage::windowCloseRequested, this, &TChromium::CloseRequested);
     connect(page, &QWebEnginePage::urlChanged, this, [this](const QUrl& url) { Q_EMIT UrlChanged(url.toString()); });
-    connect(page, &QWebEnginePage::findTextFinished, this, [this](const QWebEngineFindTextResult& result) {
-        Q_EMIT FindResult(result.activeMatch(), result.numberOfMatches());
-    });
     connect(page, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest& request) {
         TPopupRequest popup;
         popup.TargetUrl = request.requestedUrl();
@@ -222,10 +219,20 @@ void TQtChromium::FindText(const QString& text, bool backward)
 {
     if (!FPage)
         return;
-    FPage->findText(text, backward ? QWebEnginePage::FindBackward : QWebEnginePage::FindFlags());
-    // An empty text only ends the search: say so, the engine may not.
-    if (text.isEmpty())
+    const int request = ++FFindRequest;
+    if (text.isEmpty()) {
+        // An empty text only ends the search: say so, the engine may not.
+        FPage->findText(QString());
         Q_EMIT FindResult(0, 0);
+        return;
+    }
+    // A search overtaken by a newer one (typing on) may still answer, with
+    // no matches: only the newest answer counts.
+    FPage->findText(text, backward ? QWebEnginePage::FindBackward : QWebEnginePage::FindFlags(),
+                    [self = QPointer<TQtChromium>(this), request](const QWebEngineFindTextResult& result) {
+                        if (self && request == self->FFindRequest)
+                            Q_EMIT self->FindResult(result.activeMatch(), result.numberOfMatches());
+                    });
 }
 
 void TQtChromium::SetZoomFactor(double factor)

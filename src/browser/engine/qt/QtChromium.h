@@ -68,5 +68,6 @@ private:
     bool FIsPopup = false;
     bool FIsLoading = false;
     QList<TPendingSave> FPendingSaves;
+    int FFindRequest = 0; // the newest search
     int FWheelAngle = 0; // Ctrl+wheel turn not yet a whole step
 };
