@@ -293,6 +293,7 @@ protected:
     void SetUp() override
     {
         gAppDir = FProgram.Path();
+        gDataDir = FData.Path();
         SetMessageBoxHook([](const QString&, const QString&, int) { return IDNO; });
         StartForm();
     }
@@ -357,6 +358,7 @@ protected:
     QString Caption() { return FForm->windowTitle(); }
 
     TScratchDir FProgram;
+    TScratchDir FData; // config.ini lives here, not in the program folder
     TScratchDir FRuntime;
     TEnvGuard FRuntimeEnv{"XDG_RUNTIME_DIR", FRuntime.Path().toLocal8Bit()};
     TFakeBrowserEngine FEngine;
@@ -542,7 +544,7 @@ TEST_F(FormMainKeys, OddFindTextsGoToTheEngineAsTheyAre)
 
 TEST_F(FormMainKeys, ZoomStepsPerHostAreStoredAndComeBackAfterARestart)
 {
-    const QString config = FProgram.File(QStringLiteral("config.ini"));
+    const QString config = FData.File(QStringLiteral("config.ini"));
     OpenPopups(2);
     ViewOn(1)->RaiseUrl(QStringLiteral("http://erp.example/a"));
     ViewOn(2)->RaiseUrl(QStringLiteral("http://ERP.example:81/b"));
@@ -594,7 +596,7 @@ TEST_F(FormMainKeys, FullScreenIsNeverThePlacementWritten)
     FForm->close(); // hides to the tray, writing the placement
     Pump();
     const TWindowPlacement written =
-        TConfigFile(FProgram.File(QStringLiteral("config.ini"))).ReadPlacement(QSize(1, 1));
+        TConfigFile(FData.File(QStringLiteral("config.ini"))).ReadPlacement(QSize(1, 1));
     EXPECT_EQ(written.Right, before.Right);
     EXPECT_EQ(written.State, 0);
     FForm->show();

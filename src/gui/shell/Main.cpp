@@ -75,7 +75,7 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
     });
 
     FormCreate();
-    FZoom = std::make_unique<TZoomStore>(AppFile(QStringLiteral("config.ini")));
+    FZoom = std::make_unique<TZoomStore>(DataFile(QStringLiteral("config.ini")));
 }
 
 TFormMain::~TFormMain()
