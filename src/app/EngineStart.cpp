@@ -26,3 +26,14 @@ QStringList BuildPluginPaths(const QString& appDir)
     paths += GetMozillaPluginPaths();
     return paths;
 }
+
+QByteArray ChosenPlatform(const QByteArray& qpaPlatform, const QByteArray& waylandDisplay, const QByteArray& display,
+                          const QStringList& arguments)
+{
+    if (!qpaPlatform.isEmpty() || waylandDisplay.isEmpty() || display.isEmpty())
+        return {};
+    for (const QString& argument : arguments)
+        if (argument == QLatin1String("-platform") || argument == QLatin1String("--platform"))
+            return {};
+    return QByteArrayLiteral("xcb");
+}

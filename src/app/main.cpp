@@ -38,7 +38,14 @@ int main(int argc, char* argv[])
     const TEngineSettings settings = BuildEngineSettings(gDataDir, Platform::IsRunningAsRoot());
     TQtBrowserEngine::PrepareProcess(settings);
 
-    // 2. Engine start.
+    // 2. Engine start, on X11 where a second start can reach this one.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (const QByteArray platform =
+            ChosenPlatform(qgetenv("QT_QPA_PLATFORM"), qgetenv("WAYLAND_DISPLAY"), qgetenv("DISPLAY"), arguments);
+        !platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", platform);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false); // the window hides to the tray; only an exit ends the loop

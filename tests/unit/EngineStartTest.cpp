@@ -53,3 +53,31 @@ TEST(EngineStart, PluginListIsFlashFirstThenTheUsersRegistrationsInOrder)
 }
 
 } // namespace
+
+namespace {
+
+TEST(EngineStart, RunsOnX11OnAWaylandDesktopUnlessThePlatformWasChosen)
+{
+    const QStringList none;
+    const struct
+    {
+        const char* Name;
+        QByteArray QpaPlatform, WaylandDisplay, Display;
+        QStringList Arguments;
+        QByteArray Expected;
+    } cases[] = {
+        {"Wayland desktop with XWayland", {}, "wayland-0", ":0", none, "xcb"},
+        {"X11 desktop", {}, {}, ":0", none, {}},
+        {"platform chosen", "wayland", "wayland-0", ":0", none, {}},
+        {"X11 chosen", "xcb", "wayland-0", ":0", none, {}},
+        {"platform argument", {}, "wayland-0", ":0", {QStringLiteral("-platform"), QStringLiteral("wayland")}, {}},
+        {"platform argument, two dashes", {}, "wayland-0", ":0", {QStringLiteral("--platform"), QStringLiteral("wayland")}, {}},
+        {"other arguments", {}, "wayland-0", ":0", {QStringLiteral("-style"), QStringLiteral("fusion")}, "xcb"},
+        {"Wayland without an X server", {}, "wayland-0", {}, none, {}},
+        {"no display at all", {}, {}, {}, none, {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ChosenPlatform(c.QpaPlatform, c.WaylandDisplay, c.Display, c.Arguments), c.Expected) << c.Name;
+}
+
+} // namespace

@@ -3,6 +3,7 @@
 #include "widgets/AppMessageBox.h"
 #include "shell/Main.h"
 #include "shell/ShellMessages.h"
+#include "shell/WindowPlacement.h"
 
 #include "FakeBrowserEngine.h"
 #include "TestSupport.h"
@@ -117,6 +118,17 @@ TEST_F(FormMain, PlacementIsRestoredByState)
         }
         EXPECT_EQ(form.CurrentPlacement().State, state);
     }
+}
+
+TEST(WindowPlacementFit, ClientGoesInsideTheSavedOuterRectangle)
+{
+    const TWindowPlacement saved{100, 80, 900, 680, 0};
+    // Left 1, top 20, right 1, bottom 5: the frame of the test desktop.
+    EXPECT_EQ(ClientRectInFrame(saved, QMargins(1, 20, 1, 5), QSize(640, 480)), QRect(101, 100, 798, 575));
+    EXPECT_EQ(ClientRectInFrame(saved, QMargins(), QSize(640, 480)), QRect(100, 80, 800, 600));
+    // A saved rectangle below the minimum keeps its corner and the minimum client.
+    EXPECT_EQ(ClientRectInFrame({10, 20, 300, 200, 0}, QMargins(4, 30, 4, 4), QSize(640, 480)),
+              QRect(14, 50, 640, 480));
 }
 
 TEST(AppMessageBoxFlags, IconRules)

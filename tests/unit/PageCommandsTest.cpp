@@ -181,12 +181,13 @@ TEST(CacheReset, ScriptForAPlainFolder)
         "  [ -L \"$cache/Cookies\" ] || cp -f -- \"$cache/Cookies\" \"$dir/Cookies\" 2>/dev/null\n"
         "  [ -L \"$cache/Cookies-journal\" ] || cp -f -- \"$cache/Cookies-journal\" \"$dir/Cookies-journal\" 2>/dev/null\n"
         "  find \"$cache\" -mindepth 1 -type f -exec rm -f -- {} + 2>/dev/null\n"
-        "  [ -e \"$cache/Cookies\" ] || [ -L \"$cache/Cookies\" ] || cp -f -- \"$dir/Cookies\" \"$cache/Cookies\" 2>/dev/null\n"
-        "  [ -e \"$cache/Cookies-journal\" ] || [ -L \"$cache/Cookies-journal\" ] || cp -f -- \"$dir/Cookies-journal\" "
-        "\"$cache/Cookies-journal\" 2>/dev/null\n"
+        "  if [ -f \"$dir/Cookies\" ] && [ ! -e \"$cache/Cookies\" ] && [ ! -L \"$cache/Cookies\" ]; then\n"
+        "    cp -f -- \"$dir/Cookies\" \"$cache/Cookies\" 2>/dev/null && rm -f -- \"$dir/Cookies\"\n"
+        "  fi\n"
+        "  if [ -f \"$dir/Cookies-journal\" ] && [ ! -e \"$cache/Cookies-journal\" ] && [ ! -L \"$cache/Cookies-journal\" ]; then\n"
+        "    cp -f -- \"$dir/Cookies-journal\" \"$cache/Cookies-journal\" 2>/dev/null && rm -f -- \"$dir/Cookies-journal\"\n"
+        "  fi\n"
         "fi\n"
-        "rm -f -- \"$dir/Cookies\"\n"
-        "rm -f -- \"$dir/Cookies-journal\"\n"
         "exec \"$exe\"\n";
     EXPECT_EQ(CacheResetScript(QStringLiteral("/opt/erp/"), QStringLiteral("/opt/erp/VelmarERP")), expected);
     EXPECT_EQ(CacheResetScript(QStringLiteral("/opt/erp"), QStringLiteral("/opt/erp/VelmarERP")), expected);
@@ -230,11 +231,12 @@ protected:
     static void Write(const QString& path, const QByteArray& bytes) { WriteBytes(path, bytes); }
 
     // Runs the script as the program starts it: /bin/sh, in the program folder.
-    void RunScript()
+    void RunScript(const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
     {
         const QString script = FProgram + QLatin1String(CacheResetScriptName);
         WriteBytes(script, CacheResetScript(FProgram, FProgram + QStringLiteral("VelmarERP")));
         QProcess shell;
+        shell.setProcessEnvironment(environment);
         shell.setWorkingDirectory(FProgram);
         shell.start(QStringLiteral("/bin/sh"), {script});
         ASSERT_TRUE(shell.waitForFinished(60000));
@@ -297,6 +299,38 @@ TEST_F(CacheResetRun, NoCookieFilesStillRestarts)
     RunScript();
     EXPECT_EQ(Entries(FCache), (QStringList{"empty", "sub", "to-outside"}));
     EXPECT_TRUE(QFile::exists(FProgram + QStringLiteral("started")));
+}
+
+TEST_F(CacheResetRun, CopiesThatCannotBePutBackAreKept)
+{
+    // Putting a cookie file back into the cache fails, as on a full disk:
+    // a cp first in the path refuses every copy into the cache folder.
+    const QString tools = FRoot + QStringLiteral("outside/bin");
+    ASSERT_TRUE(QDir().mkpath(tools));
+    Write(tools + QStringLiteral("/cp"), "#!/bin/sh\n"
+                                        "for last; do :; done\n"
+                                        "case \"$last\" in */cache/*) echo 'No space left on device' >&2; exit 1;; esac\n"
+                                        "exec /bin/cp \"$@\"\n");
+    QFile::setPermissions(tools + QStringLiteral("/cp"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PATH"), tools + u':' + environment.value(QStringLiteral("PATH")));
+    RunScript(environment);
+
+    // The cache was emptied, the cookies could not go back: the copies,
+    // taken again before the cache was emptied, are the login and stay.
+    EXPECT_EQ(Entries(FCache), (QStringList{"empty", "sub", "to-outside"}));
+    EXPECT_EQ(ReadBytes(FProgram + QStringLiteral("Cookies")), "fresh cookies");
+    EXPECT_EQ(ReadBytes(FProgram + QStringLiteral("Cookies-journal")), "fresh journal");
+    EXPECT_TRUE(QFile::exists(FProgram + QStringLiteral("started")));
+
+    // The next reset, with a working disk, puts them back and only then
+    // removes them.
+    RunScript();
+    EXPECT_EQ(ReadBytes(FCache + QStringLiteral("Cookies")), "fresh cookies");
+    EXPECT_EQ(ReadBytes(FCache + QStringLiteral("Cookies-journal")), "fresh journal");
+    EXPECT_FALSE(QFile::exists(FProgram + QStringLiteral("Cookies")));
+    EXPECT_FALSE(QFile::exists(FProgram + QStringLiteral("Cookies-journal")));
 }
 
 // ---- The main window's handlers, with the fake engine ----

@@ -13,6 +13,7 @@
 #include "TestSupport.h"
 
 #include <QCoreApplication>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QThread>
 #include <QTimer>
@@ -268,6 +269,33 @@ TEST_F(TabRegistry, DrawingRecordsHitRectanglesAndAnimates)
     EXPECT_EQ(tab->Frame, 14);
     FStrip.Refresh();
     EXPECT_EQ(tab->Frame, 0);
+}
+
+TEST_F(TabRegistry, ALoadingChangeRepaintsOnlyItsTab)
+{
+    Login();
+    Popup(1);
+    Popup(1);
+    Pump();
+    Pages().show();
+    Pump();
+    struct TPaintLog : QObject
+    {
+        QRegion Painted;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint)
+                Painted += static_cast<QPaintEvent*>(event)->region();
+            return false;
+        }
+    } log;
+    Pages().installEventFilter(&log);
+    ViewOn(3)->RaiseLoading(true);
+    EXPECT_EQ(log.Painted, QRegion(Pages().TabRect(3)));
+    log.Painted = QRegion();
+    FStrip.TimerRefreshTabTimer(); // the animation repaints loading tabs only
+    EXPECT_EQ(log.Painted, QRegion(Pages().TabRect(3)));
+    Pages().removeEventFilter(&log);
 }
 
 TEST_F(TabRegistry, GesturesPostCloseAndNeverForTheFirstTab)

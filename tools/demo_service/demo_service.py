@@ -32,6 +32,7 @@ MALFORMED_VERSION_BODY = '{"Version":"1.0'
 SESSION_COOKIE = "velmar_session"
 SESSION_MAX_AGE = 30 * 24 * 3600
 HTML_TYPE = "text/html; charset=utf-8"
+# Garbled beyond recognition when read as anything but GB text.
 
 VER_MODES = ("current", "newer", "custom", "malformed", "html", "404",
              "redirect", "chunked", "slow", "hang")

@@ -1,6 +1,7 @@
 #include "config/IniText.h"
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace IniText {
@@ -50,6 +51,16 @@ QByteArray Trimmed(const QByteArray& text, qsizetype from, qsizetype to)
     return text.mid(from, to - from);
 }
 
+// Position of the first c in [from, to), or -1. Searches never run past the
+// end of their line, so reading a file costs time in proportion to its size.
+qsizetype IndexIn(const QByteArray& text, char c, qsizetype from, qsizetype to)
+{
+    if (from >= to)
+        return -1;
+    const void* found = std::memchr(text.constData() + from, c, static_cast<size_t>(to - from));
+    return found ? static_cast<const char*>(found) - text.constData() : -1;
+}
+
 bool SameName(const QByteArray& a, const QByteArray& b)
 {
     return a.compare(b, Qt::CaseInsensitive) == 0;
@@ -63,16 +74,16 @@ std::optional<QByteArray> SectionName(const QByteArray& text, const TLine& line)
         ++i;
     if (i >= line.End || text[i] != '[')
         return std::nullopt;
-    const qsizetype close = text.indexOf(']', i + 1);
-    const qsizetype nameEnd = (close < 0 || close > line.End) ? line.End : close;
+    const qsizetype close = IndexIn(text, ']', i + 1, line.End);
+    const qsizetype nameEnd = close < 0 ? line.End : close;
     return Trimmed(text, i + 1, nameEnd);
 }
 
 // Position of the '=' of a "key=value" line whose key is key, or -1.
 qsizetype KeyEquals(const QByteArray& text, const TLine& line, const QByteArray& key)
 {
-    const qsizetype eq = text.indexOf('=', line.Start);
-    if (eq < 0 || eq >= line.End)
+    const qsizetype eq = IndexIn(text, '=', line.Start, line.End);
+    if (eq < 0)
         return -1;
     return SameName(Trimmed(text, line.Start, eq), key) ? eq : -1;
 }

@@ -6,6 +6,8 @@
 #include "util/AppError.h"
 #include "util/SystemText.h"
 
+#include <type_traits>
+#include <unordered_map>
 #include <vector>
 
 namespace VersionManifest {
@@ -13,9 +15,14 @@ namespace {
 
 using TJson = nlohmann::ordered_json;
 
-// Builds the first value of the input as parsing events arrive. An object
-// member given twice is assigned twice, so its last value stays; containers
-// are counted so a hostile body cannot nest without bound.
+// Builds the first value of the input as parsing events arrive, keeping only
+// what the check reads: of an object at the top, its Version and Info
+// members; of an array at the top, nothing. Everything else is parsed and
+// dropped. An object member given twice is assigned twice, so its last value
+// stays (in the place of the first); members are found through an index, so
+// reading costs time in proportion to the body however many members an
+// object has. Containers are counted, skipped ones too, so a hostile body
+// cannot nest without bound.
 class TValueBuilder
 {
 public:
@@ -32,7 +39,18 @@ public:
     bool end_array() { return Close(); }
     bool key(TJson::string_t& name)
     {
-        FMember = &(*FOpen.back())[name];
+        if (FSkipping > 0)
+            return true;
+        if (FOpen.size() == 1 && name != "Version" && name != "Info") {
+            FSkipNext = true;
+            return true;
+        }
+        TFrame& frame = FOpen.back();
+        auto& members = static_cast<TMembers&>(*frame.Value->get_ptr<TJson::object_t*>());
+        const auto [known, added] = frame.Index.try_emplace(name, members.size());
+        if (added)
+            members.emplace_back(std::move(name), nullptr);
+        FMember = &members[known->second].second;
         return true;
     }
     bool parse_error(std::size_t, const std::string&, const TJson::exception&) { return false; }
@@ -41,6 +59,28 @@ public:
     TJson TakeRoot() { return std::move(FRoot); }
 
 private:
+    // The members of an object in their order, bypassing the ordered map's
+    // own insertion, which scans every member for each new one.
+    using TMembers = std::vector<std::pair<const std::string, TJson>>;
+    static_assert(std::is_base_of_v<TMembers, TJson::object_t>);
+
+    struct TFrame
+    {
+        TJson* Value;
+        std::unordered_map<std::string, std::size_t> Index; // member name -> position
+    };
+
+    // Whether the value beginning now is one the check never reads.
+    bool SkipValue()
+    {
+        if (FSkipping > 0)
+            return true;
+        if (FSkipNext) {
+            FSkipNext = false;
+            return true;
+        }
+        return FOpen.size() == 1 && FOpen.back().Value->is_array();
+    }
     // Where the next value goes: the root, the end of the open array, or the
     // member whose key came last. Containers are only added to after their
     // open child has closed, so the pointers kept here stay valid.
@@ -48,7 +88,7 @@ private:
     {
         if (FOpen.empty())
             return &FRoot;
-        TJson& container = *FOpen.back();
+        TJson& container = *FOpen.back().Value;
         if (container.is_array()) {
             container.push_back(nullptr);
             return &container.back();
@@ -57,29 +97,39 @@ private:
     }
     bool Put(TJson value)
     {
-        *Slot() = std::move(value);
+        if (!SkipValue())
+            *Slot() = std::move(value);
         return true;
     }
     bool Open(TJson container)
     {
-        if (FOpen.size() >= static_cast<std::size_t>(MaxDepth)) {
+        if (FOpen.size() + FSkipping >= static_cast<std::size_t>(MaxDepth)) {
             FTooDeep = true;
             return false;
         }
+        if (SkipValue()) {
+            ++FSkipping;
+            return true;
+        }
         TJson* const slot = Slot();
         *slot = std::move(container);
-        FOpen.push_back(slot);
+        FOpen.push_back({slot, {}});
         return true;
     }
     bool Close()
     {
-        FOpen.pop_back();
+        if (FSkipping > 0)
+            --FSkipping;
+        else
+            FOpen.pop_back();
         return true;
     }
 
     TJson FRoot;
-    std::vector<TJson*> FOpen;
+    std::vector<TFrame> FOpen;
     TJson* FMember = nullptr;
+    std::size_t FSkipping = 0; // containers open inside a dropped value
+    bool FSkipNext = false;    // the value of a member the check does not read comes next
     bool FTooDeep = false;
 };
 

@@ -56,12 +56,13 @@ QByteArray CacheResetScript(const QString& appDir, const QString& executable)
     // Regular files only, found without following any link: sub-folders
     // stay, and links (and what they point at) are not touched.
     script += "  find \"$cache\" -mindepth 1 -type f -exec rm -f -- {} + 2>/dev/null\n";
+    // A copy is removed only once it is back in place: when putting it back
+    // fails (disk full, permissions) it is the only login left.
     for (const char* name : CookieFileNames)
-        script += QByteArray("  [ -e \"$cache/") + name + "\" ] || [ -L \"$cache/" + name + "\" ] || cp -f -- \"$dir/"
-                  + name + "\" \"$cache/" + name + "\" 2>/dev/null\n";
+        script += QByteArray("  if [ -f \"$dir/") + name + "\" ] && [ ! -e \"$cache/" + name + "\" ] && [ ! -L \"$cache/"
+                  + name + "\" ]; then\n    cp -f -- \"$dir/" + name + "\" \"$cache/" + name
+                  + "\" 2>/dev/null && rm -f -- \"$dir/" + name + "\"\n  fi\n";
     script += "fi\n";
-    for (const char* name : CookieFileNames)
-        script += QByteArray("rm -f -- \"$dir/") + name + "\"\n";
     script += "exec \"$exe\"\n";
     return script;
 }

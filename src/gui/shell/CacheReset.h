@@ -14,7 +14,8 @@ QByteArray ShellQuote(const QByteArray& bytes);
 
 // The reset script for the program folder appDir (with or without a trailing
 // separator) and the executable to start again. It pauses, empties cache/
-// (sub-folders stay), puts the cookie files back, removes their copies
-// beside the program and starts the executable. It never follows a symbolic
+// (sub-folders stay), puts the cookie files back, removes each copy beside
+// the program once it is back in place (a copy that could not be put back
+// stays) and starts the executable. It never follows a symbolic
 // link, so nothing outside cache/ is removed or written.
 QByteArray CacheResetScript(const QString& appDir, const QString& executable);

@@ -5,6 +5,7 @@
 #include "engine/Chromium.h"
 #include "platform/Platform.h"
 #include "platform/ShellMessage.h"
+#include "platform/WindowFrame.h"
 #include "service/ServiceTasks.h"
 #include "shell/AppIcon.h"
 #include "shell/FindBar.h"
@@ -12,6 +13,7 @@
 #include "shell/ShellMessages.h"
 #include "shell/TabRegistry.h"
 #include "shell/TabStrip.h"
+#include "shell/WindowPlacement.h"
 #include "shell/Zoom.h"
 #include "util/AppError.h"
 #include "widgets/AppMessageBox.h"
@@ -59,7 +61,7 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
     CreateTrayIcon();
 
     // A second start reaches this window by its native handle.
-    FMessageFilter = std::make_unique<TShellMessageFilter>([this](qint64 window, int message) {
+    FMessageFilter = std::make_unique<TShellMessageFilter>(WM_SHELL_ACTIVATE, [this](qint64 window, int message) {
         if (window == Handle())
             PostShellMessage(this, message);
     });
@@ -81,8 +83,12 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
 TFormMain::~TFormMain()
 {
     FormDestroy();
-    // The views go first, while the window that answers them still exists.
+    // The strip lets go of the control, then the views go, while the window
+    // that answers them still exists.
+    delete FStrip;
+    FStrip = nullptr;
     delete FPageControl1;
+    FPageControl1 = nullptr;
 }
 
 void TFormMain::CreateTrayIcon()
@@ -142,8 +148,20 @@ void TFormMain::FormCreate()
     TrayIcon1->setToolTip(AppTitle());
     TrayIcon1->show();
 
-    if ((FStartPlacement.State & 0xFF) != 2)
+    if ((FStartPlacement.State & 0xFF) != 2) {
         ApplyPlacement(FStartPlacement);
+        // The window manager tells the frame only after the window is shown;
+        // then the client goes inside the saved rectangle. Without one the
+        // window has no frame and already stands where it was saved.
+        if (WindowFrame::IsAnnounced()) {
+            FAwaitingFrame = true;
+            FFrameFilter = std::make_unique<TWindowFrameFilter>([this](qint64 window) {
+                if (FAwaitingFrame && window == Handle())
+                    QTimer::singleShot(0, this, &TFormMain::FitPlacementToFrame);
+            });
+            qApp->installNativeEventFilter(FFrameFilter.get());
+        }
+    }
 
     StartBackgroundTasks();
 }
@@ -166,8 +184,8 @@ void TFormMain::LoginTaskReady(const QString& address)
 
 void TFormMain::ApplyPlacement(const TWindowPlacement& placement)
 {
-    // The saved values are the outer rectangle; the frame is subtracted
-    // again once it is known (first show).
+    // The saved values are the outer rectangle. The frame is not known yet,
+    // so the client takes the whole rectangle for now.
     move(placement.Left, placement.Top);
     resize(qMax(placement.Right - placement.Left, minimumWidth()),
            qMax(placement.Bottom - placement.Top, minimumHeight()));
@@ -185,27 +203,55 @@ void TFormMain::ShowInitialState()
 void TFormMain::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (FPlacementFitted || (FStartPlacement.State & 0xFF) == 2)
+    if (!FAwaitingFrame)
         return;
-    FPlacementFitted = true;
-    const QRect frame = frameGeometry();
-    const QSize extra(frame.width() - width(), frame.height() - height());
-    if (!extra.isEmpty())
-        resize(qMax(FStartPlacement.Right - FStartPlacement.Left - extra.width(), minimumWidth()),
-               qMax(FStartPlacement.Bottom - FStartPlacement.Top - extra.height(), minimumHeight()));
+    // The frame may have been told before this show; and a window manager
+    // that never tells it for this window must not hold the placement for good.
+    QTimer::singleShot(0, this, &TFormMain::FitPlacementToFrame);
+    QTimer::singleShot(5000, this, &TFormMain::EndPlacementWait);
+}
+
+void TFormMain::FitPlacementToFrame()
+{
+    if (!FAwaitingFrame)
+        return;
+    const std::optional<QMargins> frame = WindowFrame::Extents(Handle());
+    if (!frame)
+        return;
+    EndPlacementWait();
+    if (!isMaximized())
+        setGeometry(ClientRectInFrame(FStartPlacement, *frame, minimumSize()));
+}
+
+void TFormMain::EndPlacementWait()
+{
+    FAwaitingFrame = false;
+    if (FFrameFilter) {
+        qApp->removeNativeEventFilter(FFrameFilter.get());
+        FFrameFilter.reset();
+    }
 }
 
 TWindowPlacement TFormMain::CurrentPlacement() const
 {
     if (FPlacementBeforeFullScreen && windowState().testFlag(Qt::WindowFullScreen))
         return *FPlacementBeforeFullScreen;
-    const QRect frame = frameGeometry();
     TWindowPlacement placement;
+    placement.State = isMinimized() ? 1 : (isMaximized() ? 2 : 0);
+    if (FAwaitingFrame) {
+        // Before the frame is known the window stands, as far as anyone can
+        // tell, at the rectangle it was restored to.
+        placement.Left = FStartPlacement.Left;
+        placement.Top = FStartPlacement.Top;
+        placement.Right = FStartPlacement.Right;
+        placement.Bottom = FStartPlacement.Bottom;
+        return placement;
+    }
+    const QRect frame = frameGeometry();
     placement.Left = frame.left();
     placement.Top = frame.top();
     placement.Right = frame.left() + frame.width();
     placement.Bottom = frame.top() + frame.height();
-    placement.State = isMinimized() ? 1 : (isMaximized() ? 2 : 0);
     return placement;
 }
 
@@ -230,6 +276,7 @@ void TFormMain::FormDestroy()
     FVersionTask = nullptr;
     if (FMessageFilter)
         qApp->removeNativeEventFilter(FMessageFilter.get());
+    EndPlacementWait();
     gInstanceMutex.Release();
     FStrip->TimerRefreshTab()->stop();
 }

@@ -23,6 +23,7 @@ struct TBrowserTab;
 class TLoginAddressTask;
 class TPageControl;
 class TShellMessageFilter;
+class TWindowFrameFilter;
 class TTabRegistry;
 class TTabStrip;
 class TVersionCheckTask;
@@ -135,6 +136,10 @@ private:
     // The window caption for the tab on page: "<tab> - Velmar房产ERP <version>".
     void ShowCaptionOf(const QString& caption);
     void ApplyPlacement(const TWindowPlacement& placement);
+    // Puts the frame at the saved outer rectangle once the window manager
+    // has said how large its frame is.
+    void FitPlacementToFrame();
+    void EndPlacementWait();
     void HideToTray();
     void StartBackgroundTasks();
 
@@ -150,6 +155,7 @@ private:
     TLoginAddressTask* FLoginTask = nullptr;
     TVersionCheckTask* FVersionTask = nullptr;
     std::unique_ptr<TShellMessageFilter> FMessageFilter;
+    std::unique_ptr<TWindowFrameFilter> FFrameFilter;
     TFindBar* FFindBar = nullptr;
     TZoomIndicator* FZoomIndicator = nullptr;
     std::unique_ptr<TZoomStore> FZoom;
@@ -161,7 +167,9 @@ private:
     TPopupLimit FPopupLimit;
     QElapsedTimer FPopupClock;
     TWindowPlacement FStartPlacement;
-    bool FPlacementFitted = false;
+    // A restored normal window waits for its frame: until then its own
+    // geometry says nothing about the outer rectangle.
+    bool FAwaitingFrame = false;
     bool FConfigWriteReported = false;
     bool FHandleWritten = false;
 };

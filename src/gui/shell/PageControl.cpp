@@ -39,6 +39,7 @@ int TPageControl::AddPage(TTabPage* page)
 {
     FStack->addWidget(page);
     FPages.push_back(page);
+    UpdatePositions();
     if (FActive < 0 && page->TabVisible)
         SetActivePageIndex(PageCount() - 1);
     update();
@@ -51,6 +52,7 @@ void TPageControl::DeletePage(int index)
     if (!page)
         return;
     FPages.erase(FPages.begin() + index);
+    UpdatePositions();
     FStack->removeWidget(page);
     delete page;
     if (FActive >= PageCount() || FActive == index)
@@ -74,6 +76,7 @@ void TPageControl::SetTabVisible(int index, bool visible)
 {
     if (TTabPage* page = Page(index)) {
         page->TabVisible = visible;
+        UpdatePositions();
         update();
     }
 }
@@ -86,32 +89,30 @@ void TPageControl::SetTabWidth(int width)
     }
 }
 
+void TPageControl::UpdatePositions()
+{
+    FPositions.resize(FPages.size());
+    FVisiblePages.clear();
+    for (size_t i = 0; i < FPages.size(); ++i) {
+        FPositions[i] = FPages[i]->TabVisible ? static_cast<int>(FVisiblePages.size()) : -1;
+        if (FPages[i]->TabVisible)
+            FVisiblePages.push_back(static_cast<int>(i));
+    }
+}
+
 QRect TPageControl::TabRect(int index) const
 {
-    const TTabPage* page = Page(index);
-    if (!page || !page->TabVisible)
+    if (!Page(index) || FPositions[static_cast<size_t>(index)] < 0)
         return {};
-    int position = 0;
-    for (int i = 0; i < index; ++i)
-        if (FPages[static_cast<size_t>(i)]->TabVisible)
-            ++position;
-    return QRect(position * FTabWidth, 0, FTabWidth, TabHeight);
+    return QRect(FPositions[static_cast<size_t>(index)] * FTabWidth, 0, FTabWidth, TabHeight);
 }
 
 int TPageControl::TabAt(const QPoint& point) const
 {
     if (point.y() < 0 || point.y() >= TabHeight || FTabWidth <= 0 || point.x() < 0)
         return -1;
-    int position = 0;
-    const int wanted = point.x() / FTabWidth;
-    for (int i = 0; i < PageCount(); ++i) {
-        if (!FPages[static_cast<size_t>(i)]->TabVisible)
-            continue;
-        if (position == wanted)
-            return i;
-        ++position;
-    }
-    return -1;
+    const size_t wanted = static_cast<size_t>(point.x() / FTabWidth);
+    return wanted < FVisiblePages.size() ? FVisiblePages[wanted] : -1;
 }
 
 void TPageControl::RepaintTabs()
@@ -151,45 +152,58 @@ void TPageControl::LayoutContent()
     FStack->setGeometry(0, top, width(), qMax(0, height() - top));
 }
 
-void TPageControl::paintEvent(QPaintEvent*)
+void TPageControl::RepaintTabs(const QList<int>& indexes)
+{
+    QRegion region;
+    for (const int index : indexes)
+        region += TabRect(index);
+    region &= QRect(0, 0, width(), TabHeight);
+    if (!region.isEmpty())
+        repaint(region);
+}
+
+void TPageControl::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     painter.fillRect(QRect(0, 0, width(), TabHeight), TabArtwork::StripBackground());
     painter.setPen(TabArtwork::StripLine());
     painter.drawLine(0, TabHeight - 1, width(), TabHeight - 1);
-    for (int i = 0; i < PageCount(); ++i)
-        if (i != FActive)
-            DrawTab(painter, i);
-    if (FActive >= 0)
-        DrawTab(painter, FActive); // the active tab last, over its neighbours
+    // Tabs follow each other from the left edge; one pass finds them all.
+    const QRect clip = event->rect();
+    QRect activePlace;
+    int position = 0;
+    for (int i = 0; i < PageCount(); ++i) {
+        if (!FPages[static_cast<size_t>(i)]->TabVisible)
+            continue;
+        const QRect place(position++ * FTabWidth, 0, FTabWidth, TabHeight);
+        if (place.left() >= width())
+            break;
+        if (i == FActive)
+            activePlace = place;
+        else if (place.intersects(clip))
+            DrawTab(painter, i, place);
+    }
+    if (activePlace.intersects(clip))
+        DrawTab(painter, FActive, activePlace); // the active tab last, over its neighbours
 }
 
-void TPageControl::DrawTab(QPainter& painter, int index)
+void TPageControl::DrawTab(QPainter& painter, int index, const QRect& place)
 {
-    const QRect place = TabRect(index);
-    if (place.isEmpty() || place.left() >= width())
-        return;
     const bool active = index == FActive;
     const bool mouseIn = place.contains(FMousePos);
     const qreal ratio = devicePixelRatioF();
-    // Each tab is drawn on an image of its own, its background already in
-    // place; the image is reused while the tab size stays the same.
-    QPixmap& canvas = FCanvas;
-    if (canvas.size() != place.size() * ratio || canvas.devicePixelRatio() != ratio) {
-        canvas = QPixmap(place.size() * ratio);
-        canvas.setDevicePixelRatio(ratio);
-    }
-    canvas.fill(Qt::transparent);
-    {
-        QPainter tabPainter(&canvas);
-        tabPainter.drawPixmap(0, 0, TabArtwork::TabBackground(active, mouseIn, place.size(), ratio));
-        tabPainter.setFont(font());
-        tabPainter.setPen(TabArtwork::TextColor(active));
-        tabPainter.setBrush(Qt::NoBrush);
-        if (FDrawer)
-            FDrawer->PageControl1DrawSkinTab(index, QRect(QPoint(0, 0), place.size()), active, mouseIn, tabPainter);
-    }
-    painter.drawPixmap(place.topLeft(), canvas);
+    // Each tab is drawn in a canvas of its own: the painter moved to the
+    // tab's corner and clipped to it, over the widget's own back buffer.
+    painter.save();
+    painter.translate(place.topLeft());
+    painter.setClipRect(QRect(QPoint(0, 0), place.size()));
+    painter.drawPixmap(0, 0, TabArtwork::TabBackground(active, mouseIn, place.size(), ratio));
+    painter.setFont(font());
+    painter.setPen(TabArtwork::TextColor(active));
+    painter.setBrush(Qt::NoBrush);
+    if (FDrawer)
+        FDrawer->PageControl1DrawSkinTab(index, QRect(QPoint(0, 0), place.size()), active, mouseIn, painter);
+    painter.restore();
 }
 
 void TPageControl::mousePressEvent(QMouseEvent* event)

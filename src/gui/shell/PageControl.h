@@ -68,6 +68,8 @@ public:
 
     // Repaints the strip at once.
     void RepaintTabs();
+    // Repaints the tabs of these pages at once, and nothing else.
+    void RepaintTabs(const QList<int>& indexes);
 
     // Not owned; it outlives the control or unsets itself first.
     void SetDrawer(const TTabDrawer* drawer) { FDrawer = drawer; }
@@ -95,15 +97,17 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void DrawTab(QPainter& painter, int index);
+    void DrawTab(QPainter& painter, int index, const QRect& place);
     void LayoutContent();
+    void UpdatePositions();
 
     std::vector<TTabPage*> FPages;
+    std::vector<int> FPositions;    // per page: its tab's place from the left, -1 when hidden
+    std::vector<int> FVisiblePages; // per place from the left: the page shown there
     QStackedWidget* FStack = nullptr;
     QWidget* FBar = nullptr;
     int FActive = -1;
     int FTabWidth = 178;
     QPoint FMousePos{-1, -1};
-    QPixmap FCanvas;
     const TTabDrawer* FDrawer = nullptr;
 };

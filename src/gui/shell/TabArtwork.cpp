@@ -17,11 +17,22 @@ QPixmap Blank(QSize size, qreal ratio)
     return pixmap;
 }
 
-template <typename TDraw>
-QPixmap Cached(const QString& key, QSize size, qreal ratio, TDraw draw)
+enum class TArt : quint64 { Tab = 1, Close, Globe, Loading };
+
+// One number names a picture: what it is, its variant (state bits or frame),
+// its size and the pixel ratio. Cheap to make on every paint, unlike a text.
+quint64 ArtKey(TArt art, quint64 variant, QSize size, qreal ratio)
 {
-    static QHash<QString, QPixmap> cache;
-    const QString fullKey = key + QLatin1Char('@') + QString::number(ratio);
+    return static_cast<quint64>(art) | (variant & 0xFF) << 4 | (static_cast<quint64>(size.width()) & 0xFFFF) << 12
+           | (static_cast<quint64>(size.height()) & 0xFFF) << 28
+           | (static_cast<quint64>(qRound(ratio * 100)) & 0xFFFFFF) << 40;
+}
+
+template <typename TDraw>
+QPixmap Cached(TArt art, quint64 variant, QSize size, qreal ratio, TDraw draw)
+{
+    static QHash<quint64, QPixmap> cache;
+    const quint64 fullKey = ArtKey(art, variant, size, ratio);
     if (const auto found = cache.constFind(fullKey); found != cache.constEnd())
         return *found;
     QPixmap pixmap = Blank(size, ratio);
@@ -56,8 +67,7 @@ QColor TextColor(bool active)
 
 QPixmap TabBackground(bool active, bool hover, const QSize& size, qreal ratio)
 {
-    const QString key = QStringLiteral("tab-%1-%2-%3x%4").arg(active).arg(hover).arg(size.width()).arg(size.height());
-    return Cached(key, size, ratio, [&](QPainter& painter) {
+    return Cached(TArt::Tab, (active ? 1 : 0) | (hover ? 2 : 0), size, ratio, [&](QPainter& painter) {
         const QRectF body(0.5, 2.5, size.width() - 1.0, size.height() - 2.0);
         QPainterPath shape;
         shape.moveTo(body.left(), body.bottom());
@@ -85,7 +95,7 @@ QPixmap TabBackground(bool active, bool hover, const QSize& size, qreal ratio)
 
 QPixmap TabClose(bool hover, qreal ratio)
 {
-    return Cached(QStringLiteral("close-%1").arg(hover), QSize(10, 10), ratio, [&](QPainter& painter) {
+    return Cached(TArt::Close, hover ? 1 : 0, QSize(10, 10), ratio, [&](QPainter& painter) {
         if (hover) {
             painter.setPen(Qt::NoPen);
             painter.setBrush(QColor(0xd9, 0x53, 0x4f));
@@ -101,7 +111,7 @@ QPixmap TabClose(bool hover, qreal ratio)
 
 QPixmap FavIconNew(qreal ratio)
 {
-    return Cached(QStringLiteral("globe"), QSize(16, 16), ratio, [](QPainter& painter) {
+    return Cached(TArt::Globe, 0, QSize(16, 16), ratio, [](QPainter& painter) {
         const QRectF ball(1.5, 1.5, 13, 13);
         QRadialGradient fill(QPointF(6, 5), 10);
         fill.setColorAt(0, QColor(0x8c, 0xc8, 0xff));
@@ -122,7 +132,7 @@ QPixmap FavIconNew(qreal ratio)
 QPixmap LoadingFrame(int frame, qreal ratio)
 {
     frame = ((frame % LoadingFrameCount) + LoadingFrameCount) % LoadingFrameCount;
-    return Cached(QStringLiteral("loading-%1").arg(frame), QSize(16, 16), ratio, [frame](QPainter& painter) {
+    return Cached(TArt::Loading, static_cast<quint64>(frame), QSize(16, 16), ratio, [frame](QPainter& painter) {
         // Green dots on a ring; the bright head moves one step per frame.
         constexpr int dots = 10;
         const qreal head = frame * 360.0 / LoadingFrameCount;

@@ -1,5 +1,7 @@
 #include "shell/TabCaption.h"
 
+#include <vector>
+
 namespace {
 
 bool Fits(const QFontMetrics& metrics, QStringView text, int limit)
@@ -7,12 +9,16 @@ bool Fits(const QFontMetrics& metrics, QStringView text, int limit)
     return metrics.horizontalAdvance(text.toString()) + 25 <= limit;
 }
 
-// Never end a cut inside a surrogate pair.
-qsizetype WholeCharacters(const QString& text, qsizetype length)
+// Lengths at which the text may be cut, shortest first: every length but one
+// that would split a surrogate pair.
+std::vector<qsizetype> CutPoints(const QString& text)
 {
-    if (length > 0 && length < text.size() && text[length].isLowSurrogate() && text[length - 1].isHighSurrogate())
-        --length;
-    return length;
+    std::vector<qsizetype> cuts;
+    cuts.reserve(static_cast<size_t>(text.size()) + 1);
+    for (qsizetype length = 0; length <= text.size(); ++length)
+        if (length == 0 || length == text.size() || !(text[length - 1].isHighSurrogate() && text[length].isLowSurrogate()))
+            cuts.push_back(length);
+    return cuts;
 }
 
 } // namespace
@@ -22,20 +28,18 @@ QString ShortenTabCaption(const QString& caption, const QFontMetrics& metrics, i
     const QString text = caption.trimmed();
     if (Fits(metrics, text, limit))
         return text;
-    // The longest prefix that fits, found by halving so that a title of any
-    // length costs a handful of measurements, not one per character.
-    qsizetype low = 0;
-    qsizetype high = text.size();
-    while (low < high) {
-        const qsizetype middle = WholeCharacters(text, low + (high - low + 1) / 2);
-        if (middle <= low) {
-            high = low;
-            break;
-        }
-        if (Fits(metrics, QStringView(text).left(middle), limit))
+    // The longest whole-character prefix that fits, found by halving over the
+    // cut points so that a title of any length costs a handful of
+    // measurements, not one per character. The whole text does not fit.
+    const std::vector<qsizetype> cuts = CutPoints(text);
+    size_t low = 0;                // cuts[low] fits (the empty prefix always counts as fitting)
+    size_t high = cuts.size() - 1; // cuts[high] does not fit
+    while (high - low > 1) {
+        const size_t middle = low + (high - low) / 2;
+        if (Fits(metrics, QStringView(text).left(cuts[middle]), limit))
             low = middle;
         else
-            high = middle - 1;
+            high = middle;
     }
-    return text.left(WholeCharacters(text, low));
+    return text.left(cuts[low]);
 }

@@ -35,7 +35,7 @@ TTabStrip::TTabStrip(TPageControl& control, TTabRegistry& registry, const TShutd
     connect(&FControl, &TPageControl::MouseDown, this, &TTabStrip::PageControl1MouseDown);
     connect(&FControl, &TPageControl::MouseMove, this, &TTabStrip::PageControl1MouseMove);
     connect(&FControl, &TPageControl::MouseUp, this, &TTabStrip::PageControl1MouseUp);
-    connect(&FRegistry, &TTabRegistry::CaptionChanged, this, &TTabStrip::Refresh);
+    connect(&FRegistry, &TTabRegistry::CaptionChanged, this, [this](int index) { RefreshTabs({index}); });
     connect(&FRegistry, &TTabRegistry::LoadingChanged, this, &TTabStrip::RegistryLoadingChanged);
 }
 
@@ -68,10 +68,21 @@ void TTabStrip::PageControl1DrawSkinTab(int TabIndex, const QRect& Rct, bool, bo
         Cnvs.drawPixmap(geometry.Icon, tab->Loaded ? TabArtwork::FavIconNew(ratio)
                                                    : TabArtwork::LoadingFrame(tab->Frame, ratio));
     }
-    const QString caption = ShortenTabCaption(page->Caption, metrics, geometry.CaptionLimit);
+    const QString caption = ShortCaption(page->Caption, metrics, geometry.CaptionLimit);
     Cnvs.drawText(geometry.Caption, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, caption);
     if (TabIndex > 1)
         Cnvs.drawPixmap(geometry.CloseImage, TabArtwork::TabClose(geometry.Close.Contains(FLastMousePos), ratio));
+}
+
+QString TTabStrip::ShortCaption(const QString& caption, const QFontMetrics& metrics, int limit) const
+{
+    if (const auto found = FCuts.constFind(caption); found != FCuts.constEnd() && found->Limit == limit)
+        return found->Text;
+    if (FCuts.size() > 4096)
+        FCuts.clear(); // titles come and go; keep the memory bounded
+    const QString cut = ShortenTabCaption(caption, metrics, limit);
+    FCuts.insert(caption, {limit, cut});
+    return cut;
 }
 
 void TTabStrip::Refresh()
@@ -80,11 +91,17 @@ void TTabStrip::Refresh()
     FControl.RepaintTabs();
 }
 
-void TTabStrip::RegistryLoadingChanged(int, bool loading)
+void TTabStrip::RefreshTabs(const QList<int>& indexes)
+{
+    FRegistry.AdvanceFrames();
+    FControl.RepaintTabs(indexes);
+}
+
+void TTabStrip::RegistryLoadingChanged(int index, bool loading)
 {
     if (loading && !FTimerRefreshTab->isActive())
         FTimerRefreshTab->start();
-    Refresh();
+    RefreshTabs({index});
 }
 
 void TTabStrip::PageControl1MouseDown(Qt::MouseButton Button, const QPoint&)
@@ -109,7 +126,7 @@ void TTabStrip::PageControl1MouseMove(const QPoint& Pos)
         const bool inside = geometry && geometry->Close.Contains(Pos);
         // Repaint only when the pointer enters or leaves a close button.
         if (inside == slot->PointerAway)
-            Refresh();
+            RefreshTabs({i});
         slot->PointerAway = !inside;
     }
 }
@@ -137,7 +154,7 @@ void TTabStrip::PageControl1MouseUp(Qt::MouseButton Button, const QPoint& Pos)
 
 void TTabStrip::TimerRefreshTabTimer()
 {
-    Refresh();
+    RefreshTabs(FRegistry.LoadingPages()); // only loading tabs change
     if (FRegistry.LoadingPages().size() <= 1)
         FTimerRefreshTab->stop();
 }

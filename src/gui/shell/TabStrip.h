@@ -4,11 +4,13 @@
 #include "shell/TabTypes.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QRect>
 
 #include <optional>
 
+class QFontMetrics;
 class QTimer;
 class TTabRegistry;
 struct TShutdownFlags;
@@ -62,8 +64,10 @@ public:
     void PageControl1MouseUp(Qt::MouseButton Button, const QPoint& Pos);
     void TimerRefreshTabTimer();
 
-    // Moves the loading animations on by one frame and repaints at once.
+    // Moves the loading animations on by one frame and repaints at once:
+    // the whole strip, or only the tabs of these pages.
     void Refresh();
+    void RefreshTabs(const QList<int>& indexes);
 
     // The geometry of the page's tab; nothing for a page without a visible tab.
     std::optional<TTabGeometry> GeometryOf(int index) const;
@@ -77,6 +81,9 @@ Q_SIGNALS:
 
 private:
     void RegistryLoadingChanged(int index, bool loading);
+    // The caption cut to its room; remembered, since measuring text is the
+    // dearest part of a paint and captions rarely change.
+    QString ShortCaption(const QString& caption, const QFontMetrics& metrics, int limit) const;
 
     TPageControl& FControl;
     TTabRegistry& FRegistry;
@@ -84,4 +91,10 @@ private:
     QTimer* FTimerRefreshTab = nullptr;
     std::optional<QElapsedTimer> FLastPressTime; // none: long ago
     QPoint FLastMousePos{-1, -1};
+    struct TCut
+    {
+        int Limit = 0;
+        QString Text;
+    };
+    mutable QHash<QString, TCut> FCuts;
 };

@@ -42,6 +42,9 @@ int ShowMessageBox(const QString& caption, const QString& text, int flags)
 
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(caption);
+    // Page and service texts are shown as written: markup in them must never
+    // become live links or formatting.
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     switch (flags & 0xF0) {
     case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;

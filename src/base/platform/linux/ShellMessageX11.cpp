@@ -53,10 +53,30 @@ void Post(qint64 windowHandle, int message)
     xcb_flush(connection);
 }
 
+std::optional<TReceived> ReadClientMessage(const void* event, std::size_t size, quint32 messageAtom,
+                                           int acceptedMessage)
+{
+    xcb_client_message_event_t message;
+    if (!event || size < sizeof(message) || messageAtom == XCB_ATOM_NONE)
+        return std::nullopt;
+    std::memcpy(&message, event, sizeof(message));
+    // Only what another client sends (the "sent" bit of the type) and in the
+    // exact form Post gives it.
+    if (message.response_type != (XCB_CLIENT_MESSAGE | 0x80) || message.format != 32 || message.type != messageAtom
+        || message.window == XCB_WINDOW_NONE)
+        return std::nullopt;
+    if (static_cast<int>(message.data.data32[0]) != acceptedMessage)
+        return std::nullopt;
+    for (int i = 1; i < 5; ++i)
+        if (message.data.data32[i] != 0)
+            return std::nullopt;
+    return TReceived{static_cast<qint64>(message.window), acceptedMessage};
+}
+
 } // namespace ShellMessage
 
-TShellMessageFilter::TShellMessageFilter(THandler handler)
-    : FHandler(std::move(handler))
+TShellMessageFilter::TShellMessageFilter(int acceptedMessage, THandler handler)
+    : FAcceptedMessage(acceptedMessage), FHandler(std::move(handler))
 {
 }
 
@@ -64,14 +84,17 @@ bool TShellMessageFilter::nativeEventFilter(const QByteArray& eventType, void* m
 {
     if (eventType != "xcb_generic_event_t" || !message)
         return false;
-    auto* generic = static_cast<xcb_generic_event_t*>(message);
-    if ((generic->response_type & 0x7F) != XCB_CLIENT_MESSAGE)
+    if ((static_cast<const xcb_generic_event_t*>(message)->response_type & 0x7F) != XCB_CLIENT_MESSAGE)
         return false;
-    auto* event = reinterpret_cast<xcb_client_message_event_t*>(generic);
     xcb_connection_t* connection = X11Connection();
-    if (!connection || event->format != 32 || event->type != MessageAtom(connection))
+    if (!connection)
+        return false;
+    // Every event the connection delivers is at least 32 bytes long.
+    const auto received = ShellMessage::ReadClientMessage(message, sizeof(xcb_client_message_event_t),
+                                                          MessageAtom(connection), FAcceptedMessage);
+    if (!received)
         return false;
     if (FHandler)
-        FHandler(event->window, static_cast<int>(event->data.data32[0]));
+        FHandler(received->Window, received->Message);
     return true;
 }

@@ -1,11 +1,11 @@
 #include "engine/qt/QtBrowserEngine.h"
 
 #include "engine/qt/QtChromium.h"
+#include "engine/qt/QtEngineStart.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
-#include <QLoggingCategory>
 #include <QOpenGLWidget>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
@@ -15,10 +15,7 @@
 
 void TQtBrowserEngine::PrepareProcess(const TEngineSettings& settings)
 {
-    for (const auto& [name, value] : EngineEnvironment(settings, qgetenv("QTWEBENGINE_CHROMIUM_FLAGS")))
-        qputenv(name.constData(), value);
-    if (settings.LoggingDisabled)
-        QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
+    PrepareEngineProcess(settings);
 }
 
 QString TQtBrowserEngine::CheckAvailable()
@@ -36,14 +33,7 @@ QString TQtBrowserEngine::CheckAvailable()
 
 TQtBrowserEngine::TQtBrowserEngine(const TEngineSettings& settings)
 {
-    FProfile = new QWebEngineProfile(QStringLiteral("Velmar"), this);
-    // Set before any page exists, so cookies and cache persist in the
-    // program's own folder and survive a restart.
-    FProfile->setPersistentStoragePath(settings.CachePath);
-    FProfile->setCachePath(settings.CachePath);
-    FProfile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
-    FProfile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
-    FProfile->setHttpAcceptLanguage(settings.Locale);
+    FProfile = CreateEngineProfile(settings, this);
     connect(FProfile, &QWebEngineProfile::downloadRequested, this, &TQtBrowserEngine::ProfileDownloadRequested);
 }
 

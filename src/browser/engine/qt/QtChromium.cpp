@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineFindTextResult>
@@ -17,9 +18,16 @@
 #include <QWebEngineView>
 #include <QWheelEvent>
 
+#include <chrono>
 #include <map>
 
 namespace {
+
+qint64 MonotonicMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 // Asks the owning view for the extra headers of each request of its page.
 // Runs on the main thread for every request; keep it cheap.
@@ -316,23 +324,26 @@ void TQtChromium::SaveUrlToFile(const QUrl& url, const QString& path, std::funct
             done(false);
         return;
     }
-    FPendingSaves.append({url, path, std::move(done)});
+    FPendingSaves.Add(url, path, std::move(done), MonotonicMs());
+    // A download that never comes is reported as a failed save.
+    QTimer::singleShot(TPendingSaves::LifetimeMs + 100, this, [this] { ExpirePendingSaves(); });
     FPage->download(url, QFileInfo(path).fileName());
 }
 
 bool TQtChromium::TakePendingSave(const QUrl& url, TPendingSave& save)
 {
-    if (FPendingSaves.isEmpty())
+    std::optional<TPendingSave> taken = FPendingSaves.Take(url, MonotonicMs());
+    if (!taken)
         return false;
-    qsizetype index = 0;
-    for (qsizetype i = 0; i < FPendingSaves.size(); ++i) {
-        if (FPendingSaves[i].Url == url) {
-            index = i;
-            break;
-        }
-    }
-    save = FPendingSaves.takeAt(index);
+    save = std::move(*taken);
     return true;
+}
+
+void TQtChromium::ExpirePendingSaves()
+{
+    for (const TPendingSave& save : FPendingSaves.TakeExpired(MonotonicMs()))
+        if (save.Done)
+            save.Done(false);
 }
 
 QWebEnginePage* TQtChromium::Page() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Chromium.h"
+#include "engine/PendingSaves.h"
 
 #include <QPointer>
 
@@ -45,14 +46,9 @@ public:
     void RaiseBeforeResourceLoad(const QUrl& url, TRequestHeaders& headers);
 
     // A fetch SaveUrlToFile started, waiting for the engine's download request.
-    struct TPendingSave
-    {
-        QUrl Url;
-        QString Path;
-        std::function<void(bool ok)> Done;
-    };
-    // Takes the pending save that a download of url belongs to: the one for
-    // that address, else (after a redirect) the oldest one.
+    using TPendingSave = TPendingSaves::TSave;
+    // Takes the pending save that a download of url belongs to: only one for
+    // exactly that address.
     bool TakePendingSave(const QUrl& url, TPendingSave& save);
 
 protected:
@@ -67,7 +63,9 @@ private:
     QPointer<QWebEngineView> FView;
     bool FIsPopup = false;
     bool FIsLoading = false;
-    QList<TPendingSave> FPendingSaves;
+    void ExpirePendingSaves();
+
+    TPendingSaves FPendingSaves;
     int FFindRequest = 0; // the newest search
     int FWheelAngle = 0; // Ctrl+wheel turn not yet a whole step
 };

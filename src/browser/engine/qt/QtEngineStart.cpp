@@ -1,0 +1,25 @@
+#include "engine/qt/QtEngineStart.h"
+
+#include <QLoggingCategory>
+#include <QWebEngineProfile>
+
+void PrepareEngineProcess(const TEngineSettings& settings)
+{
+    for (const auto& [name, value] : EngineEnvironment(settings, qgetenv("QTWEBENGINE_CHROMIUM_FLAGS")))
+        qputenv(name.constData(), value);
+    if (settings.LoggingDisabled)
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
+}
+
+QWebEngineProfile* CreateEngineProfile(const TEngineSettings& settings, QObject* parent)
+{
+    auto* profile = new QWebEngineProfile(QStringLiteral("Velmar"), parent);
+    // Set before any page exists, so cookies and cache persist in the
+    // program's own folder and survive a restart.
+    profile->setPersistentStoragePath(settings.CachePath);
+    profile->setCachePath(settings.CachePath);
+    profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
+    profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
+    profile->setHttpAcceptLanguage(settings.Locale);
+    return profile;
+}
