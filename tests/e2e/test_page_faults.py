@@ -85,7 +85,10 @@ class PageFaults(ClientTestCase):
         first.evaluate("void window.open('/pages/gbk.html?popup=1')")
         popup = open_devtools(lambda p: "/pages/gbk.html?popup=1" in p.get("url", ""))
         self.addCleanup(popup.close)
-        wait_for(lambda: popup.evaluate("document.readyState") == "complete", 20, what="the popup's page")
+        # A new window first holds an empty document that is "complete" too:
+        # wait for the page itself.
+        wait_for(lambda: popup.evaluate("location.pathname == '/pages/gbk.html' && document.readyState") == "complete",
+                 20, what="the popup's page")
         self.assertEqual(popup.evaluate("document.getElementById('notice').textContent"), GBK_TEXT)
         self.assertEqual(popup.evaluate("document.title"), "旧版公告")
         self.wait_caption(handle, "旧版公告")

@@ -40,8 +40,8 @@ class Placement(ClientTestCase):
         (which saves the placement) and ends it. Returns the saved "WIN"."""
         client = self.start_client()
         handle = self.wait_handle()
-        wait_for(lambda: self.desktop.map_state(handle) == "IsViewable", 20, what="the main window")
-        wait_for(lambda: self.frame_extents(handle), 20, what="the window manager's frame")
+        wait_for(lambda: self.desktop.map_state(handle) == "IsViewable", 60, what="the main window")
+        wait_for(lambda: self.frame_extents(handle), 60, what="the window manager's frame")
         try:
             wait_for(lambda: self.outer_rectangle(handle) == expected, 10, what="the saved rectangle on screen")
         except AssertionError:
@@ -51,7 +51,7 @@ class Placement(ClientTestCase):
             config.write("[SYSTEM]\nHANDLE=%d\n" % handle)
         self.desktop.xdotool("windowactivate", "--sync", handle)
         self.desktop.xdotool("key", "--window", handle, "alt+F4")
-        wait_for(lambda: self.desktop.map_state(handle) == "IsUnMapped", 10, what="the window to hide")
+        wait_for(lambda: self.desktop.map_state(handle) == "IsUnMapped", 30, what="the window to hide")
         placement = wait_for(lambda: read_ini(self.config_path).get("WIN"), 10, what="the placement to be saved")
         os.killpg(client.pid, signal.SIGKILL)
         client.wait(timeout=10)

@@ -144,6 +144,28 @@ TEST_F(TabRegistry, LoginTabThenPopupsGetIdsAndPlaceholders)
     EXPECT_FALSE(Page(Pages().PageCount() - 1)->TabVisible);
 }
 
+TEST_F(TabRegistry, ALoginViewMadeAheadBecomesTheFirstTabsViewAndIsSilentUntilThen)
+{
+    FRegistry.PrepareLoginView();
+    TFakeChromium* ahead = ViewOn(1);
+    ASSERT_NE(ahead, nullptr);
+    EXPECT_TRUE(ahead->Loads.isEmpty()); // nothing reaches the service before the login address
+    ahead->RaiseTitle(QStringLiteral("too early"));
+    ahead->RaiseLoading(true);
+    EXPECT_EQ(Page(1)->Caption, QStringLiteral("正在检测安全环境..."));
+    EXPECT_TRUE(FRegistry.LoadingPages().isEmpty());
+
+    const size_t viewsBefore = FEngine.Views.size();
+    Login();
+    EXPECT_EQ(FEngine.Views.size(), viewsBefore); // no second view for the first tab
+    EXPECT_EQ(ViewOn(1), ahead);
+    EXPECT_EQ(ahead->Loads, QStringList{QStringLiteral("http://service/?ComputerName=x")});
+    EXPECT_EQ(ahead->Tag, 1);
+    EXPECT_EQ(FRegistry.FindTab(1)->Browser, ahead);
+    EXPECT_EQ(Page(2), FRegistry.Placeholder()); // the same pages, ids and captions as without it
+    EXPECT_EQ(Page(1)->Caption, QStringLiteral("Velmar房产ERP"));
+}
+
 TEST_F(TabRegistry, BlankAddressesOpenAboutBlankAndOthersStayAsGiven)
 {
     Login();

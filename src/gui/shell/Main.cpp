@@ -164,6 +164,7 @@ void TFormMain::FormCreate()
     }
 
     StartBackgroundTasks();
+    FRegistry->PrepareLoginView();
 }
 
 void TFormMain::StartBackgroundTasks()

@@ -7,6 +7,7 @@
 
 #include <QGuiApplication>
 #include <QLabel>
+#include <QStackedLayout>
 #include <QVBoxLayout>
 
 namespace {
@@ -42,9 +43,14 @@ void TTabRegistry::CreatePages()
     auto* page1 = new TTabPage();
     page1->Tag = 1;
     page1->Caption = QString::fromUtf8(kWaitingCaption);
+    // The waiting text and, once made, the login view share the page; the
+    // text stays on top until the login address is loaded.
+    auto* stack = new QStackedLayout(page1);
+    stack->setStackingMode(QStackedLayout::StackAll);
     auto* waiting = new QLabel(page1->Caption, page1);
     waiting->setAlignment(Qt::AlignCenter);
-    FillLayout(page1)->addWidget(waiting);
+    waiting->setAutoFillBackground(true);
+    stack->addWidget(waiting);
     FPages.AddPage(page1);
 
     // Page 0 carries id 1 until the login tab takes it over; its tab never
@@ -105,19 +111,38 @@ void TTabRegistry::DisposeTab(TBrowserTab* tab)
     std::erase_if(FTabRecords, [tab](const std::unique_ptr<TBrowserTab>& record) { return record.get() == tab; });
 }
 
+void TTabRegistry::PrepareLoginView()
+{
+    TTabPage* page = FPages.Page(1);
+    if (FLoginView || !page || FPages.PageCount() != 2)
+        return;
+    // Made, shown and drawn while the machine's identity is gathered, under
+    // the waiting text, so the login address loads the moment it exists.
+    // It reports nothing until it becomes the first tab's view.
+    FLoginView = FEngine.CreateView(page);
+    page->layout()->addWidget(FLoginView);
+    if (auto* stack = qobject_cast<QStackedLayout*>(page->layout()))
+        stack->setCurrentIndex(0);
+}
+
 TChromium* TTabRegistry::NewBrowserView(TTabPage* page)
 {
     // What the page showed while it waited gives way to the view.
+    TChromium* ready = FLoginView && FLoginView->parentWidget() == page ? FLoginView.data() : nullptr;
     for (QWidget* child : page->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-        child->hide();
-    TChromium* view = FEngine.CreateView(page);
+        if (child != ready)
+            child->hide();
+    FLoginView = nullptr;
+    TChromium* view = ready ? ready : FEngine.CreateView(page);
     view->Tag = page->Tag;
     view->SetDefaultTextEncoding(QStringLiteral("gb2312")); // older service pages declare no charset
     Q_EMIT ViewCreated(view);
     if (!page->layout())
         FillLayout(page);
-    page->layout()->addWidget(view);
+    if (!ready)
+        page->layout()->addWidget(view);
     view->show();
+    view->raise();
     return view;
 }
 

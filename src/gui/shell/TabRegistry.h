@@ -38,6 +38,9 @@ public:
     // Makes pages 0 (with the design-time view) and 1 ("正在检测安全环境..."),
     // page 1 active. Called once, before anything else.
     void CreatePages();
+    // Makes the first tab's view ahead of its address, so the engine's start
+    // overlaps the work that builds the address. Optional.
+    void PrepareLoginView();
 
     TChromium* DesignView() const { return FDesignView; }
     TBrowserTab* FindTab(int id) const;
@@ -98,4 +101,5 @@ private:
     std::vector<std::unique_ptr<TBrowserTab>> FTabRecords; // owns every record
     QList<int> FLoadingPages;
     QPointer<TTabPage> FPlaceholderWnd;
+    QPointer<TChromium> FLoginView; // made ahead for page 1, not yet a tab's view
 };
