@@ -6,6 +6,7 @@ void TFakeChromium::Load(const QString& url)
 {
     Loads << url;
     FUrl = url;
+    Q_EMIT UrlChanged(url);
 }
 
 TChromium* TFakeChromium::RaisePopup(const TPopupRequest& request)
@@ -65,6 +66,21 @@ TDownloadReply TFakeChromium::RaiseDownload(const TDownloadRequest& request)
     TDownloadReply reply;
     Handler().crmBeforeDownload(this, request, reply);
     return reply;
+}
+
+bool TFakeChromium::RaiseKey(const TKeyPress& key, bool pageTakes)
+{
+    if (Handler().crmPreKeyEvent(this, key))
+        return true;
+    if (!pageTakes)
+        Q_EMIT KeyUnhandled(key);
+    return false;
+}
+
+void TFakeChromium::RaiseUrl(const QString& url)
+{
+    FUrl = url;
+    Q_EMIT UrlChanged(url);
 }
 
 TChromium* TFakeBrowserEngine::CreateView(QWidget* parent)

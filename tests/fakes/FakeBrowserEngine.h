@@ -21,6 +21,12 @@ public:
     void Load(const QString& url) override;
     void StopLoad() override { ++StopCount; FLoading = false; }
     void Reload() override { ++ReloadCount; }
+    void ReloadBypassingCache() override { ++HardReloadCount; }
+    void GoBack() override { ++BackCount; }
+    void GoForward() override { ++ForwardCount; }
+    void FindText(const QString& text, bool backward) override { Finds.push_back({text, backward}); }
+    void SetZoomFactor(double factor) override { FZoom = factor; }
+    double ZoomFactor() const override { return FZoom; }
     bool IsPopup() const override { return FIsPopup; }
     QString Url() const override { return FUrl; }
     QString Title() const override { return FTitle; }
@@ -53,6 +59,15 @@ public:
     QStringList Loads;
     int StopCount = 0;
     int ReloadCount = 0;
+    int HardReloadCount = 0;
+    int BackCount = 0;
+    int ForwardCount = 0;
+    struct TFind
+    {
+        QString Text;
+        bool Backward = false;
+    };
+    std::vector<TFind> Finds;
     QString TextEncoding;
 
     TChromium* RaisePopup(const TPopupRequest& request);
@@ -70,6 +85,14 @@ public:
     bool RaiseFullScreen(bool on) { return Handler().crmFullScreenRequest(this, on); }
     // Accepted downloads start a fake item the test drives; null when refused.
     class TFakeDownloadItem* StartDownload(const TDownloadRequest& request);
+    // A key pressed in the page: the handler sees it first; a key it does not
+    // take and the page does not want (pageTakes) comes back unhandled.
+    // Gives true when the shell took it.
+    bool RaiseKey(const TKeyPress& key, bool pageTakes = false);
+    void RaiseZoomWheel(int steps) { Q_EMIT ZoomWheel(steps); }
+    void RaiseFindResult(int active, int count) { Q_EMIT FindResult(active, count); }
+    // Navigates to url (no load is recorded).
+    void RaiseUrl(const QString& url);
 
     bool FIsPopup = false;
 
@@ -77,6 +100,7 @@ private:
     QString FUrl = QStringLiteral("about:blank");
     QString FTitle;
     bool FLoading = false;
+    double FZoom = 1.0;
 };
 
 // A download the test moves through its states.

@@ -37,6 +37,11 @@ bool TChromiumHandler::crmFullScreenRequest(TChromium*, bool)
     return false;
 }
 
+bool TChromiumHandler::crmPreKeyEvent(TChromium*, const TKeyPress&)
+{
+    return false;
+}
+
 TChromiumHandler& TChromium::Handler() const
 {
     static TChromiumHandler defaults;

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QPageLayout>
 #include <QPair>
+#include <Qt>
 #include <QUrl>
 #include <QWidget>
 
@@ -97,6 +98,14 @@ struct TPageNotification
     std::function<void()> Closed;
 };
 
+// A key as the view saw it.
+struct TKeyPress
+{
+    int Key = 0; // Qt::Key
+    Qt::KeyboardModifiers Modifiers;
+    bool AutoRepeat = false;
+};
+
 // The hooks whose answer the engine waits for: it asks, the handler fills in
 // the reply before returning. Everything else a view reports is a signal.
 // The defaults answer as if no handler were set.
@@ -113,6 +122,9 @@ public:
     virtual void crmBeforeDownload(TChromium* Sender, const TDownloadRequest& Request, TDownloadReply& Reply);
     // A page asks to fill the screen (or to leave it); true grants it.
     virtual bool crmFullScreenRequest(TChromium* Sender, bool ToggleOn);
+    // A key pressed in the page, before the page sees it. True takes the key:
+    // the page never gets it.
+    virtual bool crmPreKeyEvent(TChromium* Sender, const TKeyPress& Key);
 };
 
 // A browser view: a child control holding one engine browser. It reports
@@ -134,6 +146,16 @@ public:
     virtual void Load(const QString& url) = 0;
     virtual void StopLoad() = 0;
     virtual void Reload() = 0;
+    virtual void ReloadBypassingCache() = 0;
+    virtual void GoBack() = 0;
+    virtual void GoForward() = 0;
+    // Highlights the matches of text and moves to the next (or previous)
+    // one; FindResult follows. An empty text ends the search and clears the
+    // highlight.
+    virtual void FindText(const QString& text, bool backward) = 0;
+    // 1.0 is 100%.
+    virtual void SetZoomFactor(double factor) = 0;
+    virtual double ZoomFactor() const = 0;
     // True for a view the engine created for a page's popup.
     virtual bool IsPopup() const = 0;
     virtual QString Url() const = 0;
@@ -182,6 +204,13 @@ Q_SIGNALS:
     // A download the handler accepted has started. The item belongs to the
     // engine; take it over with setParent to keep it beyond the engine's life.
     void DownloadStarted(TDownloadItem* item);
+    void UrlChanged(const QString& url);
+    // A key the page did not handle.
+    void KeyUnhandled(const TKeyPress& key);
+    // The wheel turned with Ctrl held over the page: steps > 0 away from the user.
+    void ZoomWheel(int steps);
+    // The matches of the last FindText: active is 1-based, 0 with none.
+    void FindResult(int active, int count);
 
 private:
     TChromiumHandler* FHandler = nullptr;

@@ -9,11 +9,13 @@
 #include "service/ServiceTasks.h"
 #include "shell/AppIcon.h"
 #include "shell/DownloadList.h"
+#include "shell/FindBar.h"
 #include "shell/PageControl.h"
 #include "shell/ShellMessages.h"
 #include "shell/TabRegistry.h"
 #include "shell/TabStrip.h"
 #include "shell/WindowPlacement.h"
+#include "shell/Zoom.h"
 #include "util/AppError.h"
 #include "widgets/AppMessageBox.h"
 #include "windows/Downloads.h"
@@ -43,6 +45,14 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
     layout->addWidget(FPageControl1);
     FRegistry = new TTabRegistry(*FPageControl1, FEngine, this);
     FStrip = new TTabStrip(*FPageControl1, *FRegistry, *this, this);
+    FFindBar = new TFindBar();
+    FPageControl1->SetBar(FFindBar);
+    FZoomIndicator = new TZoomIndicator(FPageControl1->ContentArea());
+    connect(FFindBar, &TFindBar::KeyPressed, this, &TFormMain::FindBarKeyPress);
+    connect(FFindBar, &TFindBar::TextEdited, this, &TFormMain::FindBarTextEdited);
+    connect(FFindBar, &TFindBar::NextClicked, this, [this] { FindStep(false); });
+    connect(FFindBar, &TFindBar::PreviousClicked, this, [this] { FindStep(true); });
+    connect(FFindBar, &TFindBar::CloseClicked, this, &TFormMain::CloseFind);
     connect(FRegistry, &TTabRegistry::ViewCreated, this, &TFormMain::BindEvents);
     connect(FRegistry, &TTabRegistry::ActiveChanged, this, &TFormMain::PageControl1Change);
     connect(FRegistry, &TTabRegistry::CaptionChanged, this, &TFormMain::RegistryCaptionChanged);
@@ -72,6 +82,7 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
     });
 
     FormCreate();
+    FZoom = std::make_unique<TZoomStore>(DataFile(QStringLiteral("config.ini")));
 }
 
 TFormMain::~TFormMain()
@@ -237,9 +248,11 @@ void TFormMain::EndPlacementWait()
 
 TWindowPlacement TFormMain::CurrentPlacement() const
 {
-    // A page's full screen is passing: the placement is the one it returns to.
-    if (FFullScreenView || isFullScreen())
+    // A page's full screen or F11 is passing: the placement is the one it returns to.
+    if (FFullScreenView)
         return FFullScreenReturn;
+    if (FPlacementBeforeFullScreen && windowState().testFlag(Qt::WindowFullScreen))
+        return *FPlacementBeforeFullScreen;
     TWindowPlacement placement;
     placement.State = isMinimized() ? 1 : (isMaximized() ? 2 : 0);
     if (FAwaitingFrame) {

@@ -4,6 +4,7 @@
 #include "engine/Chromium.h"
 #include "shell/CloseRules.h"
 #include "shell/PagePermissions.h"
+#include "shell/KeyRouting.h"
 #include "shell/PopupLimit.h"
 
 #include <QElapsedTimer>
@@ -11,6 +12,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 class QAction;
 class QMenu;
@@ -21,6 +23,10 @@ class TDownloadItem;
 class TDownloadList;
 class TFormDownloads;
 class TFormPrint;
+class TFindBar;
+class TZoomIndicator;
+class TZoomStore;
+struct TBrowserTab;
 class TLoginAddressTask;
 class TPageControl;
 class TShellMessageFilter;
@@ -54,6 +60,8 @@ public:
     TTabRegistry& Registry() const { return *FRegistry; }
     TTabStrip& Strip() const { return *FStrip; }
     TPageControl& PageControl1() const { return *FPageControl1; }
+    TFindBar& FindBar() const { return *FFindBar; }
+    TZoomIndicator& ZoomIndicator() const { return *FZoomIndicator; }
     // The login address, once the login task has built it.
     const QString& LoginUrl() const { return FLoginUrl; }
 
@@ -85,6 +93,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // Keys of the window and the tab strip.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // Hooks the views ask synchronously.
@@ -94,6 +104,7 @@ private:
     void crmBeforeContextMenu(TChromium* Sender, const TContextMenuParams& Params, TContextMenuModel& Model) override;
     void crmBeforeDownload(TChromium* Sender, const TDownloadRequest& Request, TDownloadReply& Reply) override;
     bool crmFullScreenRequest(TChromium* Sender, bool ToggleOn) override;
+    bool crmPreKeyEvent(TChromium* Sender, const TKeyPress& Key) override;
 
     // What the views report.
     void crmTitleChange(TChromium* Sender, const QString& Title);
@@ -119,6 +130,28 @@ private:
     // Ends what may still wait for an answer once the program is ending.
     void EndPendingWork();
     void LeaveFullScreen();
+    // Keys, find in page, zoom and full screen (MainKeys.cpp).
+    void BindKeyEvents(TChromium* view);
+    void crmKeyEvent(TChromium* Sender, const TKeyPress& Key);
+    void crmFindResult(TChromium* Sender, int Active, int Count);
+    void crmZoomWheel(TChromium* Sender, int Steps);
+    void FindBarKeyPress(const TKeyPress& Key);
+    void FindBarTextEdited(const QString& Text);
+    // Routes a key and does what it asks; gives whether the shell keeps it.
+    bool RunKey(const TKeyPress& Key, TKeySource Source);
+    void RunKeyCommand(const TKeyRoute& Route);
+    void SelectPage(int index);
+    void OpenFind();
+    void FindStep(bool backward);
+    void CloseFind();
+    // The find bar shows the active tab's search.
+    void FindBarFollowActiveTab();
+    // The tab the keys act on: the active one, when it has a view.
+    TBrowserTab* KeyTab() const;
+    void ZoomBy(TChromium* view, int steps);
+    void SetZoom(TChromium* view, int percent);
+    void ApplyZoom(TChromium* view);
+    void ToggleFullScreen();
 
     void PageControl1Change();
     void RegistryCaptionChanged(int index);
@@ -157,6 +190,12 @@ private:
     TVersionCheckTask* FVersionTask = nullptr;
     std::unique_ptr<TShellMessageFilter> FMessageFilter;
     std::unique_ptr<TWindowFrameFilter> FFrameFilter;
+    TFindBar* FFindBar = nullptr;
+    TZoomIndicator* FZoomIndicator = nullptr;
+    std::unique_ptr<TZoomStore> FZoom;
+    // Where the window was before it went full screen: what is written
+    // while it is full screen.
+    std::optional<TWindowPlacement> FPlacementBeforeFullScreen;
 
     QString FLoginUrl;
     TPopupLimit FPopupLimit;

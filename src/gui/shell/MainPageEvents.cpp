@@ -32,6 +32,7 @@ void TFormMain::BindEvents(TChromium* view)
                 crmFeaturePermissionRequested(view, origin, feature);
             });
     connect(view, &TChromium::DownloadStarted, this, [this, view](TDownloadItem* item) { crmDownloadStarted(view, item); });
+    BindKeyEvents(view);
 }
 
 TChromium* TFormMain::crmBeforePopup(TChromium* Sender, const TPopupRequest& Request)
@@ -103,6 +104,7 @@ void TFormMain::PageControl1Change()
 {
     if (FClosing)
         return;
+    FindBarFollowActiveTab();
     FRegistry->RecalcTabWidth();
     TBrowserTab* tab = FRegistry->ActiveTab();
     if (!tab || !tab->Sheet)

@@ -126,10 +126,32 @@ void TPageControl::resizeEvent(QResizeEvent* event)
     LayoutContent();
 }
 
+void TPageControl::SetBar(QWidget* bar)
+{
+    FBar = bar;
+    bar->setParent(this);
+    bar->installEventFilter(this);
+    LayoutContent();
+}
+
+bool TPageControl::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == FBar && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
+        LayoutContent();
+    return QWidget::eventFilter(watched, event);
+}
+
 void TPageControl::LayoutContent()
 {
-    const int strip = FStripHidden ? 0 : TabHeight;
-    FStack->setGeometry(0, strip, width(), qMax(0, height() - strip));
+    int top = FStripHidden ? 0 : TabHeight;
+    if (FBar && !FBar->isHidden() && !FStripHidden) {
+        const int barHeight = FBar->sizeHint().height();
+        FBar->setGeometry(0, top, width(), barHeight);
+        top += barHeight;
+    } else if (FBar) {
+        FBar->setGeometry(0, 0, 0, 0);
+    }
+    FStack->setGeometry(0, top, width(), qMax(0, height() - top));
 }
 
 void TPageControl::SetStripHidden(bool hidden)

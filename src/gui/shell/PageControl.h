@@ -75,6 +75,9 @@ public:
     void SetDrawer(const TTabDrawer* drawer) { FDrawer = drawer; }
 
     QWidget* ContentArea() const;
+    // A bar shown between the strip and the pages while it is visible (the
+    // control takes ownership).
+    void SetBar(QWidget* bar);
 
     // Hides the strip, so the pages take the whole control (a page's full screen).
     void SetStripHidden(bool hidden);
@@ -95,6 +98,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void DrawTab(QPainter& painter, int index, const QRect& place);
@@ -105,6 +109,7 @@ private:
     std::vector<int> FPositions;    // per page: its tab's place from the left, -1 when hidden
     std::vector<int> FVisiblePages; // per place from the left: the page shown there
     QStackedWidget* FStack = nullptr;
+    QWidget* FBar = nullptr;
     int FActive = -1;
     int FTabWidth = 178;
     QPoint FMousePos{-1, -1};

@@ -14,6 +14,12 @@ struct TBrowserTab
     int Frame = 0;               // loading-animation frame to draw
     QPointer<TChromium> Browser; // the tab's browser view, when known
     QPointer<TTabPage> Sheet;    // the page the tab occupies
+    // Find in page, kept per tab: the text, whether the bar is open, and the
+    // last result (active match from 1, match count).
+    QString FindText;
+    bool FindOpen = false;
+    int FindActive = 0;
+    int FindCount = 0;
 };
 
 // A rectangle with inclusive left/top and exclusive right/bottom edges.

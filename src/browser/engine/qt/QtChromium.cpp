@@ -2,12 +2,14 @@
 
 #include <QContextMenuEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QPrinter>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineFullScreenRequest>
+#include <QWebEngineFindTextResult>
 #include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
@@ -16,6 +18,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
+#include <QWheelEvent>
 
 #include <chrono>
 #include <map>
@@ -195,6 +198,11 @@ TQtChromium::TQtChromium(QWebEngineProfile* profile, QWidget* parent)
     page->settings()->setAttribute(QWebEngineSettings::PluginsEnabled, true);
     page->settings()->setAttribute(QWebEngineSettings::PdfViewerEnabled, true);
     page->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
+    // The page's keys and wheel go to a child the view makes (and may
+    // replace); watching it lets the shell see a key before the page does.
+    FView->installEventFilter(this);
+    for (QObject* child : FView->children())
+        WatchPageWidget(child);
 
     connect(page, &QWebEnginePage::titleChanged, this, &TChromium::TitleChanged);
     connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
@@ -224,6 +232,7 @@ TQtChromium::TQtChromium(QWebEngineProfile* profile, QWidget* parent)
     });
     connect(FView, &QWebEngineView::printFinished, this, [this](bool ok) { FinishPrint(ok); });
     connect(page, &QWebEnginePage::pdfPrintingFinished, this, [this](const QString&, bool ok) { FinishPrint(ok); });
+    connect(page, &QWebEnginePage::urlChanged, this, [this](const QUrl& url) { Q_EMIT UrlChanged(url.toString()); });
     connect(page, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest& request) {
         TPopupRequest popup;
         popup.TargetUrl = request.requestedUrl();
@@ -306,6 +315,97 @@ void TQtChromium::ExitFullScreen()
 {
     if (FPage)
         FPage->triggerAction(QWebEnginePage::ExitFullScreen);
+}
+
+void TQtChromium::ReloadBypassingCache()
+{
+    if (FPage)
+        FPage->triggerAction(QWebEnginePage::ReloadAndBypassCache);
+}
+
+void TQtChromium::GoBack()
+{
+    if (FPage)
+        FPage->triggerAction(QWebEnginePage::Back);
+}
+
+void TQtChromium::GoForward()
+{
+    if (FPage)
+        FPage->triggerAction(QWebEnginePage::Forward);
+}
+
+void TQtChromium::FindText(const QString& text, bool backward)
+{
+    if (!FPage)
+        return;
+    const int request = ++FFindRequest;
+    if (text.isEmpty()) {
+        // An empty text only ends the search: say so, the engine may not.
+        FPage->findText(QString());
+        Q_EMIT FindResult(0, 0);
+        return;
+    }
+    // A search overtaken by a newer one (typing on) may still answer, with
+    // no matches: only the newest answer counts.
+    FPage->findText(text, backward ? QWebEnginePage::FindBackward : QWebEnginePage::FindFlags(),
+                    [self = QPointer<TQtChromium>(this), request](const QWebEngineFindTextResult& result) {
+                        if (self && request == self->FFindRequest)
+                            Q_EMIT self->FindResult(result.activeMatch(), result.numberOfMatches());
+                    });
+}
+
+void TQtChromium::SetZoomFactor(double factor)
+{
+    if (FPage && !qFuzzyCompare(FPage->zoomFactor(), factor))
+        FPage->setZoomFactor(factor);
+}
+
+double TQtChromium::ZoomFactor() const
+{
+    return FPage ? FPage->zoomFactor() : 1.0;
+}
+
+void TQtChromium::WatchPageWidget(QObject* child)
+{
+    if (child && child->isWidgetType())
+        child->installEventFilter(this);
+}
+
+bool TQtChromium::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == FView) {
+        if (event->type() == QEvent::ChildAdded)
+            WatchPageWidget(static_cast<QChildEvent*>(event)->child());
+        return false;
+    }
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        return Handler().crmPreKeyEvent(this, {key->key(), key->modifiers(), key->isAutoRepeat()});
+    }
+    case QEvent::Wheel: {
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        if (!wheel->modifiers().testFlag(Qt::ControlModifier))
+            return false;
+        // Whole notches of 120; a touchpad sends smaller pieces that add up.
+        FWheelAngle += wheel->angleDelta().y();
+        const int steps = FWheelAngle / QWheelEvent::DefaultDeltasPerStep;
+        FWheelAngle -= steps * QWheelEvent::DefaultDeltasPerStep;
+        if (steps != 0)
+            Q_EMIT ZoomWheel(steps);
+        wheel->accept();
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void TQtChromium::keyPressEvent(QKeyEvent* event)
+{
+    event->accept();
+    Q_EMIT KeyUnhandled({event->key(), event->modifiers(), event->isAutoRepeat()});
 }
 
 QString TQtChromium::Url() const

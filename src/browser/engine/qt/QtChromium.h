@@ -21,6 +21,12 @@ public:
     void Load(const QString& url) override;
     void StopLoad() override;
     void Reload() override;
+    void ReloadBypassingCache() override;
+    void GoBack() override;
+    void GoForward() override;
+    void FindText(const QString& text, bool backward) override;
+    void SetZoomFactor(double factor) override;
+    double ZoomFactor() const override;
     bool IsPopup() const override { return FIsPopup; }
     QString Url() const override;
     QString Title() const override;
@@ -49,8 +55,14 @@ public:
     // exactly that address.
     bool TakePendingSave(const QUrl& url, TPendingSave& save);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Keys the page did not handle come back here.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void FinishPrint(bool ok);
+    void WatchPageWidget(QObject* child);
 
     QPointer<QWebEnginePage> FPage;
     QPointer<QWebEngineView> FView;
@@ -60,4 +72,6 @@ private:
 
     TPendingSaves FPendingSaves;
     std::function<void(bool ok)> FPrintDone; // set while a print runs
+    int FFindRequest = 0; // the newest search
+    int FWheelAngle = 0; // Ctrl+wheel turn not yet a whole step
 };
