@@ -144,6 +144,7 @@ protected:
     void SetUp() override
     {
         gAppDir = FProgram.Path();
+        gDataDir = FData.Path(); // what the program writes goes here, never beside it
         FForm = std::make_unique<TFormMain>(FEngine);
         FForm->Registry().OpenAddressTab(QStringLiteral("http://127.0.0.1:8765/?ComputerName=x"));
         FView = FEngine.Views.back();
@@ -151,9 +152,10 @@ protected:
     }
     void TearDown() override { SetSaveDialogHook({}); }
 
-    QString Config() const { return FProgram.File(QStringLiteral("config.ini")); }
+    QString Config() const { return FData.File(QStringLiteral("config.ini")); }
 
     TScratchDir FProgram;
+    TScratchDir FData;
     TScratchDir FRuntime;
     TEnvGuard FRuntimeEnv{"XDG_RUNTIME_DIR", FRuntime.Path().toLocal8Bit()};
     TFakeBrowserEngine FEngine;

@@ -21,6 +21,7 @@ void BM_PaintTabStrip(benchmark::State& state)
 {
     QTemporaryDir program;
     gAppDir = program.path() + QLatin1Char('/');
+    gDataDir = gAppDir; // config.ini goes into the scratch folder, not the current one
     TFakeBrowserEngine engine;
     TFormMain form(engine);
     form.resize(1280, 800);

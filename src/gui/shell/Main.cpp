@@ -142,7 +142,7 @@ void TFormMain::FormCreate()
     gAutoStart = options.AutoStart;
     gSoundHint = options.SoundHint;
     gPopupHint = options.PopupHint;
-    FPermissionPolicy = std::make_unique<TPermissionPolicy>(AppFile(QStringLiteral("config.ini")), ServiceHost());
+    FPermissionPolicy = std::make_unique<TPermissionPolicy>(DataFile(QStringLiteral("config.ini")), ServiceHost());
     FEngine.SetNotificationPresenter(
         [window = QPointer<TFormMain>(this)](const TPageNotification& notification) {
             if (window)
