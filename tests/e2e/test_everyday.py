@@ -232,7 +232,9 @@ class Everyday(ClientTestCase):
                           what="the second tab")
         child = open_devtools(lambda p: p["id"] == target["id"])
         self.addCleanup(child.close)
-        wait_for(lambda: child.evaluate("document.readyState") == "complete", 20, what="the second tab's page")
+        # A new window first holds an empty document that is "complete" too.
+        wait_for(lambda: child.evaluate("location.pathname == '/pages/child.html' && document.readyState")
+                 == "complete", 20, what="the second tab's page")
         try:
             child.call("Page.crash")
         except (RuntimeError, OSError):
@@ -242,9 +244,18 @@ class Everyday(ClientTestCase):
         # The first tab is unaffected.
         self.assertEqual(first.evaluate("1 + 1"), 2)
         handle = self.wait_handle()
-        self.press(handle, "Return")  # 重新加载 has the focus
-        again = wait_for(lambda: next((p for p in devtools_pages() if "child.html?n=77" in p["url"]), None), 20,
-                         what="the reloaded tab")
+        # 重新加载 has the focus. A key can get lost while the window is being
+        # activated under load; a user presses again, and so does the test.
+        again = None
+        for attempt in range(3):
+            self.press(handle, "Return")
+            try:
+                again = wait_for(lambda: next((p for p in devtools_pages() if "child.html?n=77" in p["url"]), None),
+                                 10, what="the reloaded tab")
+                break
+            except AssertionError:
+                if attempt == 2:
+                    raise
         page = open_devtools(lambda p: p["id"] == again["id"])
         self.addCleanup(page.close)
         wait_for(lambda: page.evaluate("document.title") == "子页面 77", 20, what="the reloaded page")
