@@ -281,12 +281,6 @@ TEST(ZoomStore, AnUnwritableFileRaisesButTheLevelHoldsForTheRun)
 
 // ---- the window: keys, find, zoom and full screen with the fake engine -----------
 
-void Pump()
-{
-    for (int i = 0; i < 3; ++i)
-        QCoreApplication::processEvents();
-}
-
 class FormMainKeys : public testing::Test
 {
 protected:

@@ -22,12 +22,6 @@
 
 namespace {
 
-void Pump()
-{
-    for (int i = 0; i < 3; ++i)
-        QCoreApplication::processEvents();
-}
-
 // The registry and the strip on a bare tab control, without a main window or
 // background tasks. The fixture answers popups and closes the way the window
 // does: the popup's tab and every close follow through the event queue.

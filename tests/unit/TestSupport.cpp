@@ -66,3 +66,9 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
     }
     return done();
 }
+
+void Pump()
+{
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+}

@@ -59,3 +59,6 @@ public:
 
 // Runs the event loop until done() is true or timeoutMs passed; gives done().
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+
+// Runs the events already queued, and those they queue in turn, a few rounds deep.
+void Pump();
