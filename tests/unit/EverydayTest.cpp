@@ -108,6 +108,18 @@ TEST(DownloadList, StatesSpeedAndTexts)
     done->Progress(4 * 1024 * 1024, 20 * 1024 * 1024);
     EXPECT_EQ(list.Entry(0).BytesPerSecond, 2 * 1024 * 1024);
     EXPECT_EQ(TDownloadList::StatusText(list.Entry(0)), QStringLiteral("4.0 MB / 20.0 MB，2.0 MB/秒"));
+    // The engine restarted it after a dropped connection: no negative speed.
+    now = 3000;
+    done->Progress(0, 20 * 1024 * 1024);
+    now = 4000;
+    done->Progress(1024 * 1024, 20 * 1024 * 1024);
+    EXPECT_EQ(list.Entry(0).BytesPerSecond, 1024 * 1024);
+    // A server that went quiet reports nothing: the speed still falls to zero.
+    now = 8000;
+    list.RefreshSpeeds();
+    EXPECT_EQ(list.Entry(0).BytesPerSecond, 0);
+    EXPECT_EQ(TDownloadList::StatusText(list.Entry(0)), QStringLiteral("1.0 MB / 20.0 MB"));
+    done->Progress(20 * 1024 * 1024, 20 * 1024 * 1024);
     done->Complete();
     broken->Progress(1024 * 1024, 3 * 1024 * 1024);
     broken->Interrupt(QStringLiteral("网络已断开"));

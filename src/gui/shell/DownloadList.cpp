@@ -19,6 +19,17 @@ TDownloadList::TDownloadList(QObject* parent, std::function<qint64()> clock)
         timer->start();
         FClock = [timer] { return timer->elapsed(); };
     }
+    FSpeedTimer = new QTimer(this);
+    FSpeedTimer->setInterval(1000);
+    connect(FSpeedTimer, &QTimer::timeout, this, &TDownloadList::RefreshSpeeds);
+}
+
+void TDownloadList::RefreshSpeeds()
+{
+    for (int row = 0; row < Count(); ++row)
+        ItemChanged(row);
+    if (ActiveCount() == 0)
+        FSpeedTimer->stop();
 }
 
 void TDownloadList::Add(TDownloadItem* item)
@@ -36,6 +47,8 @@ void TDownloadList::Add(TDownloadItem* item)
     connect(item, &TDownloadItem::Finished, this, [this, row] { ItemFinished(row); });
     ItemChanged(row);
     Q_EMIT Added(row);
+    if (!FSpeedTimer->isActive())
+        FSpeedTimer->start();
     if (item->State() != TDownloadItem::TState::InProgress)
         ItemFinished(row);
 }
@@ -57,6 +70,9 @@ void TDownloadList::ItemChanged(int row)
     entry.Received = data.Item->ReceivedBytes();
     entry.Total = data.Item->TotalBytes();
     const qint64 now = FClock();
+    // A download the engine restarted from the beginning counts its speed afresh.
+    if (!data.Samples.empty() && entry.Received < data.Samples.back().second)
+        data.Samples.clear();
     data.Samples.emplace_back(now, entry.Received);
     while (data.Samples.size() > 2 && now - data.Samples.front().first > SpeedWindowMs)
         data.Samples.pop_front();
@@ -88,7 +104,8 @@ void TDownloadList::ItemFinished(int row)
         break;
     }
     // The engine writes to "<name>.download" and renames it only once the
-    // whole file is there: a failed download leaves the chosen name alone.
+    // whole file is there: a failed download leaves the chosen name alone,
+    // and the engine glue removes the partial file.
     Q_EMIT Changed(row);
     Q_EMIT Finished(row);
 }

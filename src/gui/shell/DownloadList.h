@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <deque>
 #include <functional>
@@ -42,6 +43,10 @@ public:
     void Cancel(int row);
     // Cancels every download still running (the program is ending).
     void CancelAll();
+    // Counts the speeds again: a download whose server went quiet reports
+    // nothing, and its speed must fall to zero all the same. A timer calls
+    // it every second while downloads run.
+    void RefreshSpeeds();
 
     // "1.5 MB", "820 KB", "12 字节".
     static QString FormatBytes(qint64 bytes);
@@ -67,4 +72,5 @@ private:
 
     std::function<qint64()> FClock;
     QList<TRow> FRows;
+    QTimer* FSpeedTimer = nullptr;
 };

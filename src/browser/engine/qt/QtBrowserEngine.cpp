@@ -4,6 +4,7 @@
 #include "engine/qt/QtDownloadItem.h"
 #include "engine/qt/QtEngineStart.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -15,6 +16,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 void TQtBrowserEngine::PrepareProcess(const TEngineSettings& settings)
 {
@@ -87,17 +89,17 @@ void TQtBrowserEngine::PrepareWindow(QWidget* window)
 
 void TQtBrowserEngine::ProfileDownloadRequested(QWebEngineDownloadRequest* download)
 {
+    if (const auto known = FAccepted.find(download->id()); known != FAccepted.end()) {
+        DownloadResumed(download, *known);
+        return;
+    }
     TQtChromium* view = TQtChromium::FromPage(download->page());
     if (TQtChromium::TPendingSave save; view && view->TakePendingSave(download->url(), save)) {
         // A fetch the shell asked for: straight to its file, and report the end.
-        const QFileInfo target(save.Path);
-        download->setDownloadDirectory(target.absolutePath());
-        download->setDownloadFileName(target.fileName());
-        connect(download, &QWebEngineDownloadRequest::isFinishedChanged, download, [download, done = save.Done] {
-            if (download->isFinished() && done)
-                done(download->state() == QWebEngineDownloadRequest::DownloadCompleted);
-        });
-        download->accept();
+        TAcceptedDownload accepted;
+        accepted.Path = save.Path;
+        accepted.Done = save.Done;
+        AcceptInto(download, std::move(accepted));
         return;
     }
     TDownloadReply reply;
@@ -113,11 +115,45 @@ void TQtBrowserEngine::ProfileDownloadRequested(QWebEngineDownloadRequest* downl
         download->cancel();
         return;
     }
-    const QFileInfo target(reply.FullPath);
-    download->setDownloadDirectory(target.absolutePath());
-    download->setDownloadFileName(target.fileName());
-    download->accept();
+    TAcceptedDownload accepted;
+    accepted.Path = reply.FullPath;
+    AcceptInto(download, accepted);
     auto* item = new TQtDownloadItem(download, this);
+    FAccepted[download->id()].Item = item;
     if (asker)
         Q_EMIT asker->DownloadStarted(item);
+}
+
+void TQtBrowserEngine::AcceptInto(QWebEngineDownloadRequest* download, TAcceptedDownload accepted)
+{
+    const quint32 id = download->id();
+    const QFileInfo target(accepted.Path);
+    download->setDownloadDirectory(target.absolutePath());
+    download->setDownloadFileName(target.fileName());
+    accepted.Request = download;
+    FAccepted.insert(id, std::move(accepted));
+    connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this, [this, id, download] {
+        const auto entry = FAccepted.find(id);
+        if (!download->isFinished() || entry == FAccepted.end() || entry->Request != download || entry->Ended)
+            return;
+        entry->Ended = true;
+        if (entry->Done)
+            std::exchange(entry->Done, {})(download->state() == QWebEngineDownloadRequest::DownloadCompleted);
+    });
+    download->accept();
+}
+
+void TQtBrowserEngine::DownloadResumed(QWebEngineDownloadRequest* download, TAcceptedDownload& accepted)
+{
+    // Once its end was reported, the download stays ended: resuming it now
+    // would write a file the user was told had failed.
+    if (accepted.Ended || (accepted.Item && accepted.Item->FinishedReported())) {
+        download->cancel();
+        return;
+    }
+    qDebug() << "Download resumed by the engine:" << download->id();
+    const QPointer<TQtDownloadItem> item = accepted.Item;
+    AcceptInto(download, accepted);
+    if (item)
+        item->Rebind(download);
 }

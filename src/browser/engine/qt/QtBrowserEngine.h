@@ -3,10 +3,15 @@
 #include "engine/BrowserEngine.h"
 #include "engine/EngineSettings.h"
 
+#include <QHash>
 #include <QObject>
+#include <QPointer>
+
+#include <functional>
 
 class QWebEngineProfile;
 class QWebEngineDownloadRequest;
+class TQtDownloadItem;
 
 // The engine over Qt WebEngine: one named, persistent profile shared by every view.
 class TQtBrowserEngine : public QObject, public TBrowserEngine
@@ -34,8 +39,23 @@ public:
     const QStringList& PluginPaths() const { return FPluginPaths; }
 
 private:
-    void ProfileDownloadRequested(QWebEngineDownloadRequest* download);
+    // A download the shell accepted, by the engine's download id. After a
+    // dropped connection the engine resumes it and asks again under the same
+    // id: it goes on into the same file, without a second save dialog.
+    struct TAcceptedDownload
+    {
+        QString Path;
+        QPointer<QWebEngineDownloadRequest> Request; // the engine's current request
+        QPointer<TQtDownloadItem> Item;              // what the downloads list shows
+        std::function<void(bool ok)> Done;           // a save the shell asked for
+        bool Ended = false;
+    };
 
+    void ProfileDownloadRequested(QWebEngineDownloadRequest* download);
+    void AcceptInto(QWebEngineDownloadRequest* download, TAcceptedDownload accepted);
+    void DownloadResumed(QWebEngineDownloadRequest* download, TAcceptedDownload& accepted);
+
+    QHash<quint32, TAcceptedDownload> FAccepted;
     QWebEngineProfile* FProfile = nullptr;
     QStringList FPluginPaths;
 };

@@ -1,9 +1,15 @@
 #include "engine/qt/QtDownloadItem.h"
 
 #include <QDir>
+#include <QFile>
 #include <QWebEngineDownloadRequest>
 
 namespace {
+
+// The engine's numbers for a server that sent less than it announced and for
+// the program ending; Qt's enum leaves them out.
+constexpr int ContentLengthMismatch = 38;
+constexpr int UserShutdown = 41;
 
 TDownloadItem::TState StateOf(QWebEngineDownloadRequest::DownloadState state)
 {
@@ -45,15 +51,42 @@ QString ReasonText(QWebEngineDownloadRequest::DownloadInterruptReason reason)
     case R::ServerUnauthorized: return QStringLiteral("没有权限");
     case R::UserCanceled: return QStringLiteral("已取消");
     }
+    // Reasons the engine has that this enum does not name, by their ranges.
+    const int code = static_cast<int>(reason);
+    if (code == ContentLengthMismatch)
+        return QStringLiteral("连接中断，文件不完整");
+    if (code > 0 && code < 20)
+        return QStringLiteral("无法写入文件");
+    if (code >= 20 && code < 30)
+        return QStringLiteral("网络错误");
+    if (code >= 30 && code < 40)
+        return QStringLiteral("服务器错误");
+    if (code == UserShutdown)
+        return QStringLiteral("程序已退出");
     return QStringLiteral("未知错误");
 }
 
 } // namespace
 
 TQtDownloadItem::TQtDownloadItem(QWebEngineDownloadRequest* request, QObject* parent)
-    : TDownloadItem(parent), FRequest(request), FUrl(request->url()),
+    : TDownloadItem(parent), FUrl(request->url()),
       FPath(QDir(request->downloadDirectory()).filePath(request->downloadFileName()))
 {
+    Watch(request);
+}
+
+void TQtDownloadItem::Rebind(QWebEngineDownloadRequest* request)
+{
+    if (!request || request == FRequest || FFinishedReported)
+        return;
+    if (FRequest)
+        disconnect(FRequest, nullptr, this, nullptr);
+    Watch(request);
+}
+
+void TQtDownloadItem::Watch(QWebEngineDownloadRequest* request)
+{
+    FRequest = request;
     connect(request, &QWebEngineDownloadRequest::receivedBytesChanged, this, &TQtDownloadItem::RequestChanged);
     connect(request, &QWebEngineDownloadRequest::totalBytesChanged, this, &TQtDownloadItem::RequestChanged);
     connect(request, &QWebEngineDownloadRequest::stateChanged, this, &TQtDownloadItem::RequestChanged);
@@ -64,6 +97,7 @@ TQtDownloadItem::TQtDownloadItem(QWebEngineDownloadRequest* request, QObject* pa
         if (FState == TState::InProgress) {
             FState = TState::Interrupted;
             FReason = QStringLiteral("程序已退出");
+            RemovePartialFile();
             Q_EMIT Changed();
         }
         if (!FFinishedReported) {
@@ -87,8 +121,18 @@ void TQtDownloadItem::RequestChanged()
     // nothing here resumes one: it ends the download all the same.
     if (FState != TState::InProgress) {
         FFinishedReported = true;
+        if (FState == TState::Interrupted)
+            RemovePartialFile();
         Q_EMIT Finished();
     }
+}
+
+void TQtDownloadItem::RemovePartialFile() const
+{
+    // The engine writes into "<name>.download" and keeps it after an
+    // interrupt for a resume that never comes here: it would only be a
+    // broken file left in the user's folder.
+    QFile::remove(FPath + QStringLiteral(".download"));
 }
 
 qint64 TQtDownloadItem::ReceivedBytes() const

@@ -23,8 +23,15 @@ public:
     QString InterruptReason() const override;
     void Cancel() override;
 
+    // The engine resumed the download (after a dropped connection) under a
+    // new request object: follow that one from now on.
+    void Rebind(QWebEngineDownloadRequest* request);
+    bool FinishedReported() const { return FFinishedReported; }
+
 private:
+    void Watch(QWebEngineDownloadRequest* request);
     void RequestChanged();
+    void RemovePartialFile() const;
 
     QPointer<QWebEngineDownloadRequest> FRequest;
     QUrl FUrl;
