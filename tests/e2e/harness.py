@@ -34,6 +34,20 @@ def wait_for(predicate, timeout, step=0.1, what="condition"):
         time.sleep(step)
 
 
+def until(action, predicate, timeout, what, attempts=3):
+    """Does action until predicate holds. Under load the window manager or the
+    toolkit now and then drops a synthetic key or click that comes right
+    after a window was mapped or unmapped; a user would press again, and so
+    does the test (never more than attempts times)."""
+    for attempt in range(attempts):
+        action()
+        try:
+            return wait_for(predicate, timeout, what=what)
+        except AssertionError:
+            if attempt == attempts - 1:
+                raise
+
+
 def http_get(url, timeout=2.0):
     with urllib.request.urlopen(url, timeout=timeout) as reply:
         return reply.status, reply.read()
@@ -105,6 +119,10 @@ class Desktop:
             if trayer.poll() is None:
                 return
         raise RuntimeError("the notification area did not start")
+
+    def click_tray_icon(self, button):
+        icon = wait_for(lambda: tray_icon_center(self), 20, what="the tray icon")
+        self.xdotool("mousemove", icon[0], icon[1], "click", str(button))
 
     def run(self, args, timeout=10):
         return subprocess.run(args, env=dict(os.environ, DISPLAY=self.display), capture_output=True,
@@ -293,6 +311,45 @@ class ClientTestCase(unittest.TestCase):
             except RuntimeError:
                 return False  # the page is between documents
         wait_for(at_home, 20, what="the home page after signing in")
+
+    def hide_window(self, handle):
+        """Alt+F4 on the main window: closing hides it in the tray."""
+        def press():
+            self.desktop.xdotool("windowactivate", "--sync", handle)
+            self.desktop.xdotool("key", "--window", handle, "alt+F4")
+        until(press, lambda: self.desktop.map_state(handle) == "IsUnMapped", 10, "the window to hide")
+
+    def show_from_tray(self, handle):
+        until(lambda: self.desktop.click_tray_icon(1),
+              lambda: self.desktop.map_state(handle) == "IsViewable", 10, "the tray to show the window")
+        self.click_in_window(handle)
+
+    def click_in_window(self, handle):
+        """A click at the tab strip's empty end, as a user's next one would
+        be. After the window comes back from the tray, the toolkit drops
+        input until the pointer has been pressed in it: the notification
+        area's pointer grab can keep a click's release from it, and then it
+        takes the button for held down."""
+        time.sleep(0.5)
+        width = int(self.desktop.run(["xdotool", "getwindowgeometry", str(handle)]).stdout
+                    .split("Geometry:")[1].split("x")[0])
+        self.desktop.xdotool("mousemove", "--window", handle, width - 40, 12, "click", "1")
+
+    def choose_tray_exit(self):
+        """Opens the tray menu and clicks its last entry, 退出, with the mouse
+        (keys may go to another of the program's windows)."""
+        def visible():
+            return set(self.desktop.xdotool("search", "--onlyvisible", "--class", "VelmarERP").stdout.split())
+        before = visible()
+        menu = until(lambda: self.desktop.click_tray_icon(3), lambda: next(iter(visible() - before), None), 5,
+                     "the tray menu")
+        place = dict(line.strip().split(":", 1) for line in
+                     self.desktop.run(["xwininfo", "-id", menu]).stdout.splitlines() if ":" in line)
+        left, top = int(place["Absolute upper-left X"]), int(place["Absolute upper-left Y"])
+        width, height = int(place["Width"]), int(place["Height"])
+        time.sleep(0.5)
+        self.desktop.xdotool("mousemove", left + width // 2, top + height - 12, "click", "1")
+        return menu
 
     def wait_devtools(self, timeout=30):
         return wait_for(lambda: try_json(DEVTOOLS + "/json/version"), timeout, what="the DevTools endpoint")

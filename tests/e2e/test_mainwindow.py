@@ -3,7 +3,7 @@ exit asks first and saves the placement."""
 
 import unittest
 
-from harness import ClientTestCase, read_ini, tray_icon_center, wait_for
+from harness import ClientTestCase, read_ini, tray_icon_center, until, wait_for
 
 
 class MainWindow(ClientTestCase):
@@ -12,30 +12,30 @@ class MainWindow(ClientTestCase):
         client = self.start_client()
         handle = self.wait_handle()
         wait_for(lambda: self.desktop.map_state(handle) == "IsViewable", 20, what="the main window")
-        icon = wait_for(lambda: tray_icon_center(self.desktop), 20, what="the tray icon")
+        wait_for(lambda: tray_icon_center(self.desktop), 20, what="the tray icon")
 
-        self.desktop.xdotool("windowactivate", "--sync", handle)
-        self.desktop.xdotool("key", "--window", handle, "alt+F4")
-        wait_for(lambda: self.desktop.map_state(handle) == "IsUnMapped", 10, what="the window to hide")
+        self.hide_window(handle)
         self.assertIsNone(client.poll())
         self.assertTrue(tray_icon_center(self.desktop))
         self.assertIn("STATE", read_ini(self.config_path).get("WIN", {}))  # written by the hiding close
 
-        self.desktop.xdotool("mousemove", icon[0], icon[1], "click", "1")
-        wait_for(lambda: self.desktop.map_state(handle) == "IsViewable", 10, what="the tray to show the window")
+        self.show_from_tray(handle)
 
         with open(self.config_path, "w") as config:  # the exit must write the placement again
             config.write("[SYSTEM]\nHANDLE=%d\n" % handle)
-        self.desktop.xdotool("mousemove", icon[0], icon[1], "click", "3")
-        wait_for(lambda: self.desktop.xdotool("search", "--onlyvisible", "--class", "VelmarERP").stdout.count("\n") > 1,
-                 10, what="the tray menu")
-        self.desktop.xdotool("key", "Up", "Return")  # the last entry: "退出"
-        question = wait_for(
-            lambda: [w for w in self.desktop.xdotool("search", "--onlyvisible", "--name", "Velmar").stdout.split()
-                     if int(w) != handle], 10, what="the exit question")
+        def visible():  # the program's windows, its tooltips left out
+            return {w for w in self.desktop.xdotool("search", "--onlyvisible", "--name", "Velmar").stdout.split()
+                    if "TOOLTIP" not in self.desktop.run(["xprop", "-id", w, "_NET_WM_WINDOW_TYPE"]).stdout}
+        known = visible()  # the main window and the tray icon's own
+        question = until(
+            lambda: known.add(self.choose_tray_exit()),
+            lambda: sorted(visible() - known), 10, "the exit question")
         self.desktop.screenshot("mainwindow-exit-question.png")
-        self.desktop.xdotool("windowactivate", "--sync", question[0])
-        self.desktop.xdotool("key", "Return")  # Yes is the default answer
+
+        def answer_yes():  # Yes is the default answer
+            self.desktop.xdotool("windowactivate", "--sync", question[0])
+            self.desktop.xdotool("key", "--window", question[0], "Return")
+        until(answer_yes, lambda: client.poll() is not None, 10, "the program to end")
         self.assertEqual(client.wait(timeout=20), 0)
         placement = read_ini(self.config_path).get("WIN", {})
         self.assertEqual(sorted(placement), ["BOTTOM", "LEFT", "RIGHT", "STATE", "TOP"])

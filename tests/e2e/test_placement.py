@@ -49,18 +49,7 @@ class Placement(ClientTestCase):
         # The hiding close must write the placement anew.
         with open(self.config_path, "w") as config:
             config.write("[SYSTEM]\nHANDLE=%d\n" % handle)
-        # Now and then the window manager lets an Alt+F4 pass without acting
-        # on it (seen under load, with the window focused and active); a user
-        # presses again, and so does the test.
-        for attempt in range(3):
-            self.desktop.xdotool("windowactivate", "--sync", handle)
-            self.desktop.xdotool("key", "--window", handle, "alt+F4")
-            try:
-                wait_for(lambda: self.desktop.map_state(handle) == "IsUnMapped", 10, what="the window to hide")
-                break
-            except AssertionError:
-                if attempt == 2:
-                    raise
+        self.hide_window(handle)
         placement = wait_for(lambda: read_ini(self.config_path).get("WIN"), 10, what="the placement to be saved")
         os.killpg(client.pid, signal.SIGKILL)
         client.wait(timeout=10)
