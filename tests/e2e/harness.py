@@ -101,9 +101,19 @@ class Desktop:
             raise RuntimeError("Xvfb did not start")
         self.display = ":" + number.decode().strip()
         env = dict(os.environ, DISPLAY=self.display)
-        self.procs.append(subprocess.Popen(["openbox"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        wait_for(lambda: "window id" in self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]).stdout, 15,
-                 what="the window manager")
+        # Now and then (seen once in a full run) the window manager does not
+        # come up; another start does.
+        for attempt in range(3):
+            openbox = subprocess.Popen(["openbox"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.procs.append(openbox)
+            try:
+                wait_for(lambda: "window id" in self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]).stdout, 15,
+                         what="the window manager")
+                break
+            except AssertionError:
+                openbox.kill()
+                if attempt == 2:
+                    raise
         for _ in range(3):
             trayer = subprocess.Popen(
                 ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "pixel", "--width", "120",
