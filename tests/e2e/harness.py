@@ -130,6 +130,22 @@ class Desktop:
                 return
         raise RuntimeError("the notification area did not start")
 
+    def geometry(self, window):
+        """(left, top, width, height) of a window on the screen."""
+        values = {}
+        for line in self.run(["xwininfo", "-id", str(window)]).stdout.splitlines():
+            name, _, value = line.strip().partition(":")
+            values[name] = value.strip()
+        return tuple(int(values[k]) for k in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
+
+    def program_windows(self, tooltips=True):
+        """The client's visible windows (ids as xdotool prints them)."""
+        windows = set(self.xdotool("search", "--onlyvisible", "--class", "VelmarERP").stdout.split())
+        if not tooltips:
+            windows = {w for w in windows
+                       if "TOOLTIP" not in self.run(["xprop", "-id", w, "_NET_WM_WINDOW_TYPE"]).stdout}
+        return windows
+
     def click_tray_icon(self, button):
         icon = wait_for(lambda: tray_icon_center(self), 20, what="the tray icon")
         self.xdotool("mousemove", icon[0], icon[1], "click", str(button))
@@ -341,25 +357,25 @@ class ClientTestCase(unittest.TestCase):
         area's pointer grab can keep a click's release from it, and then it
         takes the button for held down."""
         time.sleep(0.5)
-        width = int(self.desktop.run(["xdotool", "getwindowgeometry", str(handle)]).stdout
-                    .split("Geometry:")[1].split("x")[0])
+        width = self.desktop.geometry(handle)[2]
         self.desktop.xdotool("mousemove", "--window", handle, width - 40, 12, "click", "1")
 
     def choose_tray_exit(self):
         """Opens the tray menu and clicks its last entry, 退出, with the mouse
         (keys may go to another of the program's windows)."""
-        def visible():
-            return set(self.desktop.xdotool("search", "--onlyvisible", "--class", "VelmarERP").stdout.split())
-        before = visible()
-        menu = until(lambda: self.desktop.click_tray_icon(3), lambda: next(iter(visible() - before), None), 5,
-                     "the tray menu")
-        place = dict(line.strip().split(":", 1) for line in
-                     self.desktop.run(["xwininfo", "-id", menu]).stdout.splitlines() if ":" in line)
-        left, top = int(place["Absolute upper-left X"]), int(place["Absolute upper-left Y"])
-        width, height = int(place["Width"]), int(place["Height"])
+        before = self.desktop.program_windows()
+        menu = until(lambda: self.desktop.click_tray_icon(3),
+                     lambda: next(iter(self.desktop.program_windows() - before), None), 5, "the tray menu")
+        left, top, width, height = self.desktop.geometry(menu)
         time.sleep(0.5)
         self.desktop.xdotool("mousemove", left + width // 2, top + height - 12, "click", "1")
         return menu
+
+    def client_log(self):
+        """What the newest client printed so far."""
+        with open(os.path.join(self.work, "client-%d.log" % (len(self.clients) - 1)), encoding="utf-8",
+                  errors="replace") as log:
+            return log.read()
 
     def wait_devtools(self, timeout=30):
         return wait_for(lambda: try_json(DEVTOOLS + "/json/version"), timeout, what="the DevTools endpoint")

@@ -15,16 +15,10 @@ SILVER = (192, 192, 192)
 class About(ClientTestCase):
 
     def visible_windows(self):
-        out = self.desktop.xdotool("search", "--onlyvisible", "--class", "VelmarERP").stdout
-        return {int(w) for w in out.split()}
+        return {int(w) for w in self.desktop.program_windows()}
 
     def geometry(self, window):
-        """(left, top, width, height) on the screen."""
-        values = {}
-        for line in self.desktop.run(["xwininfo", "-id", str(window)]).stdout.splitlines():
-            name, _, value = line.strip().partition(":")
-            values[name] = value.strip()
-        return tuple(int(values[k]) for k in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
+        return self.desktop.geometry(window)
 
     def pixels(self, left, top, width, height):
         """Rows of (r, g, b) of a screen rectangle."""

@@ -20,10 +20,9 @@ class Everyday(ClientTestCase):
         """(id, title) of the client's visible windows that take keys: the main
         window and the tray's balloons left out."""
         found = []
-        for window in self.desktop.xdotool("search", "--onlyvisible", "--class", "VelmarERP").stdout.split():
+        for window in self.desktop.program_windows(tooltips=False):
             title = self.desktop.window_title(window)
-            kind = self.desktop.run(["xprop", "-id", window, "_NET_WM_WINDOW_TYPE"]).stdout
-            if not title.startswith(TITLE + " - ") and "TOOLTIP" not in kind:
+            if not title.startswith(TITLE + " - "):
                 found.append((window, title))
         return found
 
@@ -48,10 +47,6 @@ class Everyday(ClientTestCase):
 
     def later(self, page, call):
         page.evaluate("setTimeout(function(){ %s; }, 0); true" % call)
-
-    def client_log(self):
-        with open(os.path.join(self.work, "client-%d.log" % (len(self.clients) - 1)), errors="replace") as log:
-            return log.read()
 
     def exit_through_tray(self):
         """Asks the program to exit from the tray menu and answers 是."""
@@ -210,9 +205,7 @@ class Everyday(ClientTestCase):
             return self.desktop.run(["xprop", "-id", str(handle), "_NET_WM_STATE"]).stdout
 
         def geometry():
-            info = self.desktop.run(["xwininfo", "-id", str(handle)]).stdout
-            return tuple(int(line.split(":")[1]) for line in info.splitlines()
-                         if line.strip().startswith(("Width:", "Height:")))
+            return self.desktop.geometry(handle)[2:]
 
         normal_size = geometry()
 

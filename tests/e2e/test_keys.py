@@ -1,13 +1,12 @@
 """Keys as a browser user presses them, sent as real X key events: reload,
 closing and switching tabs, a page that keeps F5, find in page and zoom."""
 
-import os
 import re
 import time
 import unittest
 import urllib.parse
 
-from harness import ClientTestCase, devtools_pages, open_devtools, read_ini, wait_for
+from harness import ClientTestCase, devtools_pages, read_ini, wait_for
 
 CAPTION = " - Velmar房产ERP 1.0.0.2"
 
@@ -44,11 +43,6 @@ class Keys(ClientTestCase):
 
     def requests(self, path):
         return [e for e in self.service.log() if e["path"] == path]
-
-    def client_log(self):
-        with open(os.path.join(self.work, "client-%d.log" % (len(self.clients) - 1)), encoding="utf-8",
-                  errors="replace") as log:
-            return log.read()
 
     def find_results(self):
         return re.findall(r"Find in tab \d+: (\S+)", self.client_log())

@@ -23,13 +23,10 @@ class MainWindow(ClientTestCase):
 
         with open(self.config_path, "w") as config:  # the exit must write the placement again
             config.write("[SYSTEM]\nHANDLE=%d\n" % handle)
-        def visible():  # the program's windows, its tooltips left out
-            return {w for w in self.desktop.xdotool("search", "--onlyvisible", "--name", "Velmar").stdout.split()
-                    if "TOOLTIP" not in self.desktop.run(["xprop", "-id", w, "_NET_WM_WINDOW_TYPE"]).stdout}
-        known = visible()  # the main window and the tray icon's own
+        known = self.desktop.program_windows(tooltips=False)  # the main window and the tray icon's own
         question = until(
             lambda: known.add(self.choose_tray_exit()),
-            lambda: sorted(visible() - known), 10, "the exit question")
+            lambda: sorted(self.desktop.program_windows(tooltips=False) - known), 10, "the exit question")
         self.desktop.screenshot("mainwindow-exit-question.png")
 
         def answer_yes():  # Yes is the default answer
