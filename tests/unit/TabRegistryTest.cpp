@@ -307,9 +307,11 @@ TEST_F(TabRegistry, ALoadingChangeRepaintsOnlyItsTab)
     } log;
     Pages().installEventFilter(&log);
     ViewOn(3)->RaiseLoading(true);
+    Pump();
     EXPECT_EQ(log.Painted, QRegion(Pages().TabRect(3)));
     log.Painted = QRegion();
     FStrip.TimerRefreshTabTimer(); // the animation repaints loading tabs only
+    Pump();
     EXPECT_EQ(log.Painted, QRegion(Pages().TabRect(3)));
     Pages().removeEventFilter(&log);
 }

@@ -193,7 +193,11 @@ void TFormMain::StartBackgroundTasks()
 void TFormMain::LoginTaskReady(const QString& address)
 {
     FLoginUrl = address;
-    PostShellMessage(this, WM_SHELL_LOGIN);
+    // The address already came through the event queue. Posting once more
+    // would leave it waiting behind the window's first frames (tens of
+    // milliseconds); handled now, it loads before they are drawn.
+    TShellEvent message(WM_SHELL_LOGIN);
+    QCoreApplication::sendEvent(this, &message);
 }
 
 void TFormMain::ApplyPlacement(const TWindowPlacement& placement)

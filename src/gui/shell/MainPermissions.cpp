@@ -126,5 +126,5 @@ void TFormMain::ShowTabOf(TChromium* view)
         return;
     FPageControl1->SetActivePageIndex(index);
     PageControl1Change();
-    FPageControl1->RepaintTabs();
+    FPageControl1->InvalidateTabs();
 }

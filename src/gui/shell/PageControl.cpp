@@ -115,9 +115,9 @@ int TPageControl::TabAt(const QPoint& point) const
     return wanted < FVisiblePages.size() ? FVisiblePages[wanted] : -1;
 }
 
-void TPageControl::RepaintTabs()
+void TPageControl::InvalidateTabs()
 {
-    repaint(0, 0, width(), TabHeight);
+    update(0, 0, width(), TabHeight);
 }
 
 void TPageControl::resizeEvent(QResizeEvent* event)
@@ -163,14 +163,14 @@ void TPageControl::SetStripHidden(bool hidden)
     update();
 }
 
-void TPageControl::RepaintTabs(const QList<int>& indexes)
+void TPageControl::InvalidateTabs(const QList<int>& indexes)
 {
     QRegion region;
     for (const int index : indexes)
         region += TabRect(index);
     region &= QRect(0, 0, width(), TabHeight);
     if (!region.isEmpty())
-        repaint(region);
+        update(region);
 }
 
 void TPageControl::paintEvent(QPaintEvent* event)

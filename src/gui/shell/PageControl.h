@@ -66,10 +66,11 @@ public:
     // The page whose tab is at point, or -1.
     int TabAt(const QPoint& point) const;
 
-    // Repaints the strip at once.
-    void RepaintTabs();
-    // Repaints the tabs of these pages at once, and nothing else.
-    void RepaintTabs(const QList<int>& indexes);
+    // Marks the strip for the window's next frame. Changes that come
+    // together are drawn together: each frame is composed as a whole.
+    void InvalidateTabs();
+    // The same for the tabs of these pages only.
+    void InvalidateTabs(const QList<int>& indexes);
 
     // Not owned; it outlives the control or unsets itself first.
     void SetDrawer(const TTabDrawer* drawer) { FDrawer = drawer; }

@@ -88,13 +88,13 @@ QString TTabStrip::ShortCaption(const QString& caption, const QFontMetrics& metr
 void TTabStrip::Refresh()
 {
     FRegistry.AdvanceFrames();
-    FControl.RepaintTabs();
+    FControl.InvalidateTabs();
 }
 
 void TTabStrip::RefreshTabs(const QList<int>& indexes)
 {
     FRegistry.AdvanceFrames();
-    FControl.RepaintTabs(indexes);
+    FControl.InvalidateTabs(indexes);
 }
 
 void TTabStrip::RegistryLoadingChanged(int index, bool loading)

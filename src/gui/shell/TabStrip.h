@@ -64,8 +64,8 @@ public:
     void PageControl1MouseUp(Qt::MouseButton Button, const QPoint& Pos);
     void TimerRefreshTabTimer();
 
-    // Moves the loading animations on by one frame and repaints at once:
-    // the whole strip, or only the tabs of these pages.
+    // Moves the loading animations on by one frame and redraws with the
+    // window's next frame: the whole strip, or only the tabs of these pages.
     void Refresh();
     void RefreshTabs(const QList<int>& indexes);
 
