@@ -45,14 +45,7 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
     layout->addWidget(FPageControl1);
     FRegistry = new TTabRegistry(*FPageControl1, FEngine, this);
     FStrip = new TTabStrip(*FPageControl1, *FRegistry, *this, this);
-    FFindBar = new TFindBar();
-    FPageControl1->SetBar(FFindBar);
     FZoomIndicator = new TZoomIndicator(FPageControl1->ContentArea());
-    connect(FFindBar, &TFindBar::KeyPressed, this, &TFormMain::FindBarKeyPress);
-    connect(FFindBar, &TFindBar::TextEdited, this, &TFormMain::FindBarTextEdited);
-    connect(FFindBar, &TFindBar::NextClicked, this, [this] { FindStep(false); });
-    connect(FFindBar, &TFindBar::PreviousClicked, this, [this] { FindStep(true); });
-    connect(FFindBar, &TFindBar::CloseClicked, this, &TFormMain::CloseFind);
     connect(FRegistry, &TTabRegistry::ViewCreated, this, &TFormMain::BindEvents);
     connect(FRegistry, &TTabRegistry::ActiveChanged, this, &TFormMain::PageControl1Change);
     connect(FRegistry, &TTabRegistry::CaptionChanged, this, &TFormMain::RegistryCaptionChanged);

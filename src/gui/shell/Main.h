@@ -60,7 +60,7 @@ public:
     TTabRegistry& Registry() const { return *FRegistry; }
     TTabStrip& Strip() const { return *FStrip; }
     TPageControl& PageControl1() const { return *FPageControl1; }
-    TFindBar& FindBar() const { return *FFindBar; }
+    TFindBar& FindBar();
     TZoomIndicator& ZoomIndicator() const { return *FZoomIndicator; }
     // The login address, once the login task has built it.
     const QString& LoginUrl() const { return FLoginUrl; }
@@ -143,6 +143,7 @@ private:
     void SelectPage(int index);
     void OpenFind();
     void FindStep(bool backward);
+    bool FindBarShown() const;
     void CloseFind();
     // The find bar shows the active tab's search.
     void FindBarFollowActiveTab();

@@ -131,17 +131,39 @@ void TFormMain::SelectPage(int index)
 
 // ---- find in page ----------------------------------------------------------
 
+TFindBar& TFormMain::FindBar()
+{
+    // Made the first time it is wanted: most days it never is, and its
+    // widgets would cost the start several milliseconds.
+    if (!FFindBar) {
+        FFindBar = new TFindBar();
+        FPageControl1->SetBar(FFindBar);
+        connect(FFindBar, &TFindBar::KeyPressed, this, &TFormMain::FindBarKeyPress);
+        connect(FFindBar, &TFindBar::TextEdited, this, &TFormMain::FindBarTextEdited);
+        connect(FFindBar, &TFindBar::NextClicked, this, [this] { FindStep(false); });
+        connect(FFindBar, &TFindBar::PreviousClicked, this, [this] { FindStep(true); });
+        connect(FFindBar, &TFindBar::CloseClicked, this, &TFormMain::CloseFind);
+    }
+    return *FFindBar;
+}
+
+bool TFormMain::FindBarShown() const
+{
+    return FFindBar && !FFindBar->isHidden();
+}
+
 void TFormMain::OpenFind()
 {
     TBrowserTab* tab = KeyTab();
     if (!tab)
         return;
     tab->FindOpen = true;
-    FFindBar->Open(tab->FindText);
+    TFindBar& bar = FindBar();
+    bar.Open(tab->FindText);
     if (tab->FindText.isEmpty())
-        FFindBar->ClearResult();
+        bar.ClearResult();
     else
-        FFindBar->ShowResult(tab->FindActive, tab->FindCount);
+        bar.ShowResult(tab->FindActive, tab->FindCount);
 }
 
 void TFormMain::FindBarTextEdited(const QString& Text)
@@ -161,7 +183,7 @@ void TFormMain::FindStep(bool backward)
     TBrowserTab* tab = KeyTab();
     if (!tab)
         return;
-    if (!tab->FindOpen || FFindBar->isHidden())
+    if (!tab->FindOpen || !FindBarShown())
         OpenFind();
     if (!tab->FindText.isEmpty())
         tab->Browser->FindText(tab->FindText, backward);
@@ -169,7 +191,8 @@ void TFormMain::FindStep(bool backward)
 
 void TFormMain::CloseFind()
 {
-    FFindBar->hide();
+    if (FFindBar)
+        FFindBar->hide();
     TBrowserTab* tab = KeyTab();
     if (!tab)
         return;
@@ -189,7 +212,7 @@ void TFormMain::crmFindResult(TChromium* Sender, int Active, int Count)
         return;
     tab->FindActive = Active;
     tab->FindCount = Count;
-    if (tab == KeyTab() && tab->FindOpen && !FFindBar->isHidden()) {
+    if (tab == KeyTab() && tab->FindOpen && FindBarShown()) {
         FFindBar->ShowResult(Active, Count);
         qDebug().noquote() << QStringLiteral("Find in tab %1: %2").arg(Sender->Tag).arg(FFindBar->ResultText());
     }
@@ -199,12 +222,14 @@ void TFormMain::FindBarFollowActiveTab()
 {
     TBrowserTab* tab = KeyTab();
     if (!tab || !tab->FindOpen) {
-        FFindBar->hide();
+        if (FFindBar)
+            FFindBar->hide();
         return;
     }
-    FFindBar->SetText(tab->FindText);
-    FFindBar->ShowResult(tab->FindActive, tab->FindCount);
-    FFindBar->show();
+    TFindBar& bar = FindBar();
+    bar.SetText(tab->FindText);
+    bar.ShowResult(tab->FindActive, tab->FindCount);
+    bar.show();
 }
 
 // ---- zoom --------------------------------------------------------------------
