@@ -7,6 +7,7 @@
 #include "shell/TabCaption.h"
 #include "shell/TabRegistry.h"
 #include "shell/TabStrip.h"
+#include "service/ServiceTasks.h"
 #include "widgets/AppMessageBox.h"
 
 #include "FakeBrowserEngine.h"
@@ -457,6 +458,35 @@ protected:
     TFakeBrowserEngine FEngine;
     std::unique_ptr<TFormMain> FForm;
 };
+
+// The window just made and shown, its first paint and the real task's
+// result still waiting in the event queue.
+class FormMainStart : public FormMainTabs
+{
+protected:
+    void SetUp() override
+    {
+        gAppDir = FProgram.Path();
+        gDataDir = FProgram.Path();
+        SetMessageBoxHook([](const QString&, const QString&, int) { return IDNO; });
+        FForm = std::make_unique<TFormMain>(FEngine);
+        FForm->show();
+    }
+};
+
+TEST_F(FormMainStart, TheLoginAddressLoadsAsItArrivesNotBehindTheQueue)
+{
+    auto* task = FForm->findChild<TLoginAddressTask*>();
+    ASSERT_NE(task, nullptr);
+    ASSERT_EQ(Pages().PageCount(), 2);
+    const QString address = QStringLiteral("http://service/?ComputerName=early");
+    Q_EMIT task->LoginAddressReady(address);
+    // No turn of the event loop: the first tab exists and loads already.
+    ASSERT_EQ(Pages().PageCount(), 3);
+    ASSERT_NE(ViewOn(1), nullptr);
+    EXPECT_EQ(ViewOn(1)->Loads, QStringList{address});
+    EXPECT_EQ(FForm->LoginUrl(), address);
+}
 
 TEST_F(FormMainTabs, LoginTaskOpensTheFirstTabAndPopupsAndClosesFollow)
 {
