@@ -421,11 +421,7 @@ class FormMainTabs : public testing::Test
 protected:
     void SetUp() override
     {
-        gAppDir = FProgram.Path();
-        gDataDir = FProgram.Path();
-        SetMessageBoxHook([](const QString&, const QString&, int) { return IDNO; });
-        FForm = std::make_unique<TFormMain>(FEngine);
-        FForm->show();
+        MakeForm();
         FForm->showNormal();
         FForm->resize(1000, 700);
         Pump();
@@ -436,6 +432,15 @@ protected:
     {
         FForm.reset();
         SetMessageBoxHook(nullptr);
+    }
+    // The window made and shown; nothing of the event queue has run yet.
+    void MakeForm()
+    {
+        gAppDir = FProgram.Path();
+        gDataDir = FProgram.Path();
+        SetMessageBoxHook([](const QString&, const QString&, int) { return IDNO; });
+        FForm = std::make_unique<TFormMain>(FEngine);
+        FForm->show();
     }
     TPageControl& Pages() { return FForm->PageControl1(); }
     TFakeChromium* ViewOn(int index)
@@ -464,14 +469,7 @@ protected:
 class FormMainStart : public FormMainTabs
 {
 protected:
-    void SetUp() override
-    {
-        gAppDir = FProgram.Path();
-        gDataDir = FProgram.Path();
-        SetMessageBoxHook([](const QString&, const QString&, int) { return IDNO; });
-        FForm = std::make_unique<TFormMain>(FEngine);
-        FForm->show();
-    }
+    void SetUp() override { MakeForm(); }
 };
 
 TEST_F(FormMainStart, TheLoginAddressLoadsAsItArrivesNotBehindTheQueue)

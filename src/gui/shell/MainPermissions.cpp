@@ -124,7 +124,6 @@ void TFormMain::ShowTabOf(TChromium* view)
     const int index = FPageControl1->IndexOf(FRegistry->PageOf(view));
     if (index <= 0 || !FPageControl1->Page(index)->TabVisible)
         return;
-    FPageControl1->SetActivePageIndex(index);
+    FPageControl1->SetActivePageIndex(index); // redraws the strip with the next frame
     PageControl1Change();
-    FPageControl1->InvalidateTabs();
 }
