@@ -1,4 +1,4 @@
-#include "app/EngineStart.h"
+#include "EngineStart.h"
 
 #include "util/RegistryHelpers.h"
 

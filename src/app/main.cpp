@@ -1,10 +1,10 @@
 // Process entry: the start-up in its fixed order.
 
-#include "app/EngineStart.h"
+#include "EngineStart.h"
 #include "core/Global.h"
-#include "app/SingleInstance.h"
+#include "SingleInstance.h"
 #include "engine/qt/QtBrowserEngine.h"
-#include "app/CommandLine.h"
+#include "CommandLine.h"
 #include "platform/DataFolder.h"
 #include "platform/Platform.h"
 #include "platform/ShellMessage.h"

@@ -4,8 +4,8 @@
 #include "FuzzTarget.h"
 
 #include "platform/ShellMessage.h"
-#include "shell/CacheReset.h"
-#include "shell/TabCaption.h"
+#include "page/CacheReset.h"
+#include "tabs/TabCaption.h"
 
 #include <QFile>
 #include <QFont>

@@ -4,8 +4,8 @@
 #include "FuzzTarget.h"
 
 #include "service/Fingerprint.h"
-#include "shell/ImageSaveName.h"
-#include "shell/PageCommand.h"
+#include "page/ImageSaveName.h"
+#include "page/PageCommand.h"
 #include "util/SystemText.h"
 #include "util/TextEncoding.h"
 

@@ -1,4 +1,4 @@
-#include "app/CommandLine.h"
+#include "CommandLine.h"
 #include "core/Global.h"
 #include "service/ServiceHost.h"
 

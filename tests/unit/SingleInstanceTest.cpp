@@ -1,4 +1,4 @@
-#include "app/SingleInstance.h"
+#include "SingleInstance.h"
 
 #include "TestSupport.h"
 

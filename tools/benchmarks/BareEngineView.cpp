@@ -13,7 +13,7 @@
 // events: main, window-shown, view-shown, load-started, load-finished
 // (text "ok <url>" or "failed <url>"), title, new-window, closed.
 
-#include "app/EngineStart.h"
+#include "EngineStart.h"
 #include "engine/qt/QtEngineStart.h"
 #include "platform/Platform.h"
 

@@ -3,8 +3,8 @@
 #include "core/Global.h"
 #include "widgets/AppMessageBox.h"
 #include "shell/Main.h"
-#include "shell/PageControl.h"
-#include "shell/TabRegistry.h"
+#include "tabs/PageControl.h"
+#include "tabs/TabRegistry.h"
 
 #include "FakeBrowserEngine.h"
 

@@ -1,14 +1,8 @@
 #pragma once
 
-#include <functional>
+#include "widgets/ShutdownFlags.h"
 
-// The main window's shutdown flags. FClosing is never cleared once set.
-struct TShutdownFlags
-{
-    bool FClosing = false;       // shutting down: page events and drawing are ignored
-    bool FExitRequested = false; // a close ends the program; otherwise it only hides the window
-    bool FConfirmExit = true;    // ask before ending the program
-};
+#include <functional>
 
 enum class TCloseDecision { Hide, Close, Refuse };
 

@@ -3,9 +3,9 @@
 #include "config/ConfigFile.h"
 #include "engine/Chromium.h"
 #include "shell/CloseRules.h"
-#include "shell/PagePermissions.h"
-#include "shell/KeyRouting.h"
-#include "shell/PopupLimit.h"
+#include "page/PagePermissions.h"
+#include "page/KeyRouting.h"
+#include "page/PopupLimit.h"
 
 #include <QElapsedTimer>
 #include <QPointer>

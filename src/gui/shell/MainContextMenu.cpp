@@ -3,9 +3,9 @@
 #include "shell/Main.h"
 
 #include "widgets/AppMessageBox.h"
-#include "shell/ImageSaveName.h"
-#include "shell/PageMenu.h"
-#include "shell/SaveDialog.h"
+#include "page/ImageSaveName.h"
+#include "page/PageMenu.h"
+#include "page/SaveDialog.h"
 
 #include <QFileInfo>
 #include <QPointer>

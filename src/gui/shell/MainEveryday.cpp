@@ -3,12 +3,12 @@
 #include "shell/Main.h"
 
 #include "core/Global.h"
-#include "shell/DownloadList.h"
-#include "shell/PageControl.h"
-#include "shell/TabRegistry.h"
+#include "downloads/DownloadList.h"
+#include "tabs/PageControl.h"
+#include "tabs/TabRegistry.h"
 #include "widgets/CrashedPage.h"
-#include "windows/Downloads.h"
-#include "windows/PrintPreview.h"
+#include "downloads/Downloads.h"
+#include "print/PrintPreview.h"
 
 #include <QDebug>
 #include <QShortcut>

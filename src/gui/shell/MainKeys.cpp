@@ -5,12 +5,12 @@
 
 #include "config/ConfigFile.h"
 #include "core/Global.h"
-#include "shell/FindBar.h"
-#include "shell/PageControl.h"
+#include "page/FindBar.h"
+#include "tabs/PageControl.h"
 #include "shell/ShellMessages.h"
-#include "shell/TabCycle.h"
-#include "shell/TabRegistry.h"
-#include "shell/Zoom.h"
+#include "tabs/TabCycle.h"
+#include "tabs/TabRegistry.h"
+#include "page/Zoom.h"
 #include "util/AppError.h"
 
 #include <QApplication>

@@ -5,8 +5,8 @@
 #include "core/Global.h"
 #include "platform/Platform.h"
 #include "widgets/AppMessageBox.h"
-#include "shell/CacheReset.h"
-#include "shell/PageCommand.h"
+#include "page/CacheReset.h"
+#include "page/PageCommand.h"
 #include "shell/Successor.h"
 
 #include <QFile>

@@ -4,9 +4,9 @@
 
 #include "core/Global.h"
 #include "engine/DownloadItem.h"
-#include "shell/PageControl.h"
+#include "tabs/PageControl.h"
 #include "shell/ShellMessages.h"
-#include "shell/TabRegistry.h"
+#include "tabs/TabRegistry.h"
 
 #include <QCoreApplication>
 #include <QDebug>

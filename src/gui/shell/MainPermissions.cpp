@@ -3,8 +3,8 @@
 #include "shell/Main.h"
 
 #include "core/Global.h"
-#include "shell/PageControl.h"
-#include "shell/TabRegistry.h"
+#include "tabs/PageControl.h"
+#include "tabs/TabRegistry.h"
 #include "util/AppError.h"
 #include "widgets/AppMessageBox.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/TabTypes.h"
+#include "tabs/TabTypes.h"
 
 #include <QEvent>
 

@@ -1,4 +1,4 @@
-#include "shell/PageMenu.h"
+#include "page/PageMenu.h"
 
 void EditPageMenu(const TContextMenuParams& params, TContextMenuModel& model)
 {

@@ -1,4 +1,4 @@
-#include "shell/TabCycle.h"
+#include "tabs/TabCycle.h"
 
 #include <cstddef>
 

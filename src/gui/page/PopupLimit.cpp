@@ -1,4 +1,4 @@
-#include "shell/PopupLimit.h"
+#include "page/PopupLimit.h"
 
 bool TPopupLimit::Allow(int tabId, bool userGesture, qint64 nowMs)
 {

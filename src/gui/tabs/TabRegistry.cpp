@@ -1,9 +1,9 @@
-#include "shell/TabRegistry.h"
+#include "tabs/TabRegistry.h"
 
 #include "core/Global.h"
 #include "engine/BrowserEngine.h"
-#include "shell/PageControl.h"
-#include "shell/TabArtwork.h"
+#include "tabs/PageControl.h"
+#include "tabs/TabArtwork.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -27,6 +27,8 @@ QVBoxLayout* FillLayout(QWidget* page)
 TTabRegistry::TTabRegistry(TPageControl& pages, TBrowserEngine& engine, QObject* parent)
     : QObject(parent), FPages(pages), FEngine(engine)
 {
+    // A tab the user clicks is announced like one chosen in code.
+    connect(&FPages, &TPageControl::Changed, this, [this] { Q_EMIT ActiveChanged(FPages.ActivePageIndex()); });
 }
 
 TTabRegistry::~TTabRegistry() = default;
@@ -89,6 +91,55 @@ TBrowserTab* TTabRegistry::ActiveTab() const
 {
     const TTabPage* page = FPages.Page(FPages.ActivePageIndex());
     return page ? FindTab(page->Tag) : nullptr;
+}
+
+TBrowserTab* TTabRegistry::ActiveBrowserTab() const
+{
+    TBrowserTab* tab = ActiveTab();
+    return tab && tab->Browser && tab->Sheet ? tab : nullptr;
+}
+
+bool TTabRegistry::IsFirstTab(const TChromium* view) const
+{
+    return FPages.IndexOf(PageOf(view)) == 1;
+}
+
+std::vector<TBrowserTab*> TTabRegistry::VisibleTabs() const
+{
+    std::vector<TBrowserTab*> tabs;
+    for (int index = 1; index < FPages.PageCount(); ++index) {
+        const TTabPage* page = FPages.Page(index);
+        if (TBrowserTab* tab = page->TabVisible ? FindTab(page->Tag) : nullptr)
+            tabs.push_back(tab);
+    }
+    return tabs;
+}
+
+std::vector<bool> TTabRegistry::TabVisibility() const
+{
+    std::vector<bool> visible;
+    for (int i = 0; i < FPages.PageCount(); ++i)
+        visible.push_back(FPages.Page(i)->TabVisible);
+    return visible;
+}
+
+bool TTabRegistry::Activate(int index)
+{
+    if (index < 0 || index >= FPages.PageCount() || index == FPages.ActivePageIndex())
+        return false;
+    FPages.SetActivePageIndex(index);
+    Q_EMIT ActiveChanged(index);
+    return true;
+}
+
+bool TTabRegistry::ActivateTabOf(const TChromium* view)
+{
+    const int index = FPages.IndexOf(PageOf(view));
+    if (index <= 0 || !FPages.Page(index)->TabVisible)
+        return false;
+    FPages.SetActivePageIndex(index); // redraws the strip with the next frame
+    Q_EMIT ActiveChanged(index);
+    return true;
 }
 
 TBrowserTab* TTabRegistry::NewTabRecord(TChromium* browser, TTabPage* page)

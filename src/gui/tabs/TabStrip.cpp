@@ -1,9 +1,9 @@
-#include "shell/TabStrip.h"
+#include "tabs/TabStrip.h"
 
 #include "shell/CloseRules.h"
-#include "shell/TabArtwork.h"
-#include "shell/TabCaption.h"
-#include "shell/TabRegistry.h"
+#include "tabs/TabArtwork.h"
+#include "tabs/TabCaption.h"
+#include "tabs/TabRegistry.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shell/PageControl.h"
-#include "shell/TabTypes.h"
+#include "tabs/PageControl.h"
+#include "tabs/TabTypes.h"
 
 #include <QElapsedTimer>
 #include <QHash>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/TabTypes.h"
+#include "tabs/TabTypes.h"
 
 #include <QHash>
 #include <QObject>
@@ -45,6 +45,18 @@ public:
     TChromium* DesignView() const { return FDesignView; }
     TBrowserTab* FindTab(int id) const;
     TBrowserTab* ActiveTab() const;
+    // The active tab when it shows a page: what keys, find and zoom act on.
+    TBrowserTab* ActiveBrowserTab() const;
+    // Whether view shows in the first tab (the login page's, never closed).
+    bool IsFirstTab(const TChromium* view) const;
+    // The records of the tabs the strip shows, in page order.
+    std::vector<TBrowserTab*> VisibleTabs() const;
+    // Whether each page's tab shows, in page order.
+    std::vector<bool> TabVisibility() const;
+    // Makes the page at index active (keys); false when it is already or there is none.
+    bool Activate(int index);
+    // Makes the visible tab showing view active; false when view has none.
+    bool ActivateTabOf(const TChromium* view);
     // The page a view shows in, or nullptr.
     TTabPage* PageOf(const TChromium* view) const;
     // The slot of a page index, or nullptr past the table.
@@ -81,7 +93,7 @@ Q_SIGNALS:
     void ViewCreated(TChromium* view);
     void TabAdded(int index);
     void TabRemoved(int index);
-    // The active page changed in code (a close chose the next one).
+    // The active page changed: the user chose a tab, or a close or a key did.
     void ActiveChanged(int index);
     void CaptionChanged(int index);
     void LoadingChanged(int index, bool loading);

@@ -1,4 +1,4 @@
-#include "shell/SaveDialog.h"
+#include "page/SaveDialog.h"
 
 #include <QFileDialog>
 

@@ -1,4 +1,4 @@
-#include "shell/DownloadList.h"
+#include "downloads/DownloadList.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/Chromium.h"
-#include "shell/PageControl.h"
+#include "tabs/PageControl.h"
 
 #include <QPoint>
 #include <QPointer>

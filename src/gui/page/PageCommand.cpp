@@ -1,4 +1,4 @@
-#include "shell/PageCommand.h"
+#include "page/PageCommand.h"
 
 TPageCommand ParsePageCommand(const QString& text)
 {

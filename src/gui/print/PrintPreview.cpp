@@ -1,4 +1,4 @@
-#include "windows/PrintPreview.h"
+#include "print/PrintPreview.h"
 
 #include "engine/Chromium.h"
 #include "widgets/AppMessageBox.h"

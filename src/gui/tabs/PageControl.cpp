@@ -1,6 +1,6 @@
-#include "shell/PageControl.h"
+#include "tabs/PageControl.h"
 
-#include "shell/TabArtwork.h"
+#include "tabs/TabArtwork.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "shell/ImageSaveName.h"
+#include "page/ImageSaveName.h"
 
 TImageSaveName ImageSaveName(const QString& url)
 {

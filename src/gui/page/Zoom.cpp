@@ -1,4 +1,4 @@
-#include "shell/Zoom.h"
+#include "page/Zoom.h"
 
 #include "config/IniText.h"
 

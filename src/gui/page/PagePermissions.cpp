@@ -1,4 +1,4 @@
-#include "shell/PagePermissions.h"
+#include "page/PagePermissions.h"
 
 #include "config/IniFile.h"
 

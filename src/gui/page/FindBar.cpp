@@ -1,4 +1,4 @@
-#include "shell/FindBar.h"
+#include "page/FindBar.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>

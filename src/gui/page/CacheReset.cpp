@@ -1,4 +1,4 @@
-#include "shell/CacheReset.h"
+#include "page/CacheReset.h"
 
 #include <QFile>
 

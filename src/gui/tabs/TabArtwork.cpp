@@ -1,4 +1,4 @@
-#include "shell/TabArtwork.h"
+#include "tabs/TabArtwork.h"
 
 #include <QHash>
 #include <QLinearGradient>

@@ -1,6 +1,6 @@
-#include "windows/Downloads.h"
+#include "downloads/Downloads.h"
 
-#include "shell/DownloadList.h"
+#include "downloads/DownloadList.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "shell/KeyRouting.h"
+#include "page/KeyRouting.h"
 
 #include <array>
 

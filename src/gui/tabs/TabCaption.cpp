@@ -1,4 +1,4 @@
-#include "shell/TabCaption.h"
+#include "tabs/TabCaption.h"
 
 #include <vector>
 
