@@ -1,6 +1,8 @@
 #include "config/IniFile.h"
 #include "core/Global.h"
+#include "downloads/DownloadController.h"
 #include "downloads/DownloadList.h"
+#include "print/PrintController.h"
 #include "shell/Main.h"
 #include "page/PagePermissions.h"
 #include "page/SaveDialog.h"
@@ -202,8 +204,8 @@ TEST_F(Everyday, TheExitQuestionCountsDownloadsAndEndsWhatWaits)
     TFakeDownloadItem* item = FView->StartDownload({QUrl(QStringLiteral("http://h/big.bin")),
                                                     QStringLiteral("big.bin"), {}});
     ASSERT_NE(item, nullptr);
-    EXPECT_EQ(FForm->Downloads().ActiveCount(), 1);
-    EXPECT_TRUE(FForm->DownloadsWindow() && FForm->DownloadsWindow()->isVisible());
+    EXPECT_EQ(FForm->Downloads().List().ActiveCount(), 1);
+    EXPECT_TRUE(FForm->Downloads().Window() && FForm->Downloads().Window()->isVisible());
     FView->RaisePermission(Other, TPageFeature::Camera); // its question is not asked yet
 
     FMessages.Answer = IDNO;
@@ -216,7 +218,7 @@ TEST_F(Everyday, TheExitQuestionCountsDownloadsAndEndsWhatWaits)
     FForm->NExitClick();
     EXPECT_TRUE(FForm->FClosing);
     EXPECT_EQ(item->CancelCount, 1);
-    EXPECT_EQ(FForm->Downloads().ActiveCount(), 0);
+    EXPECT_EQ(FForm->Downloads().List().ActiveCount(), 0);
     ASSERT_EQ(FView->Permissions.size(), 1u);
     EXPECT_FALSE(FView->Permissions[0].Granted);
     // Requests after that are denied at once; no question is left.
@@ -231,7 +233,7 @@ TEST_F(Everyday, OnePrintWindowAtATimeAndAFailedPrintSaysSo)
 {
     for (int i = 0; i < 3; ++i)
         FView->RaisePrint();
-    TFormPrint* window = FForm->PrintWindow();
+    TFormPrint* window = FForm->Printing().Window();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(FForm->findChildren<TFormPrint*>().size(), 1);
 
@@ -254,7 +256,7 @@ TEST_F(Everyday, OnePrintWindowAtATimeAndAFailedPrintSaysSo)
     window->PrintNow(); // to a printer this time; it succeeds and the window goes
     EXPECT_EQ(FView->Prints.size(), 2);
     EXPECT_EQ(FMessages.Boxes.size(), 1u);
-    EXPECT_TRUE(WaitUntil([&] { return FForm->PrintWindow() == nullptr; }));
+    EXPECT_TRUE(WaitUntil([&] { return FForm->Printing().Window() == nullptr; }));
 }
 
 TEST_F(Everyday, ACrashedPageShowsItsCoverAndReloadsTheLoginAddress)

@@ -1,6 +1,8 @@
 #include "config/IniFile.h"
 #include "core/Global.h"
 #include "page/FindBar.h"
+#include "page/PageFind.h"
+#include "page/PageZoom.h"
 #include "page/KeyRouting.h"
 #include "shell/Main.h"
 #include "tabs/PageControl.h"
@@ -341,7 +343,7 @@ protected:
     void BarPress(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString& text = {})
     {
         QKeyEvent event(QEvent::KeyPress, key, modifiers, text);
-        QApplication::sendEvent(FForm->FindBar().Edit(), &event);
+        QApplication::sendEvent(FForm->Find().Bar().Edit(), &event);
         Pump();
     }
     void BarType(const QString& text)
@@ -449,7 +451,7 @@ TEST_F(FormMainKeys, NoKeyWorksWhileTheProgramEnds)
     EXPECT_EQ(Pages().ActivePageIndex(), active);
     EXPECT_EQ(page->ReloadCount + page->HardReloadCount + page->BackCount + page->ForwardCount, 0);
     EXPECT_TRUE(page->Finds.empty());
-    EXPECT_TRUE(FForm->FindBar().isHidden());
+    EXPECT_TRUE(FForm->Find().Bar().isHidden());
     FForm->FClosing = false; // let the window close normally
 }
 
@@ -459,7 +461,7 @@ TEST_F(FormMainKeys, FindBarFindsAsYouTypeStepsAndClosesPerTab)
     Pages().SetActivePageIndex(1);
     FForm->activateWindow();
     TFakeChromium* first = ViewOn(1);
-    TFindBar& bar = FForm->FindBar();
+    TFindBar& bar = FForm->Find().Bar();
     EXPECT_FALSE(PagePress(Qt::Key_F, Qt::ControlModifier, false, true)); // the page keeps its Ctrl+F
     EXPECT_TRUE(bar.isHidden());
     PagePress(Qt::Key_F, Qt::ControlModifier);
@@ -522,18 +524,18 @@ TEST_F(FormMainKeys, OddFindTextsGoToTheEngineAsTheyAre)
     PagePress(Qt::Key_F, Qt::ControlModifier);
     const QString texts[] = {QString(10000, QLatin1Char('x')), QStringLiteral("   "), QStringLiteral("紫藤苑 二期")};
     for (const QString& text : texts) {
-        FForm->FindBar().Edit()->clear();
-        FForm->FindBar().Edit()->insert(text); // as pasted: reported as typed
+        FForm->Find().Bar().Edit()->clear();
+        FForm->Find().Bar().Edit()->insert(text); // as pasted: reported as typed
         Pump();
         ASSERT_FALSE(page->Finds.empty());
         EXPECT_EQ(page->Finds.back().Text, text);
         page->RaiseFindResult(0, 0);
-        EXPECT_EQ(FForm->FindBar().ResultText(), QStringLiteral("无结果"));
+        EXPECT_EQ(FForm->Find().Bar().ResultText(), QStringLiteral("无结果"));
     }
-    FForm->FindBar().Edit()->clear();
-    FForm->FindBar().Edit()->insert(QString());
+    FForm->Find().Bar().Edit()->clear();
+    FForm->Find().Bar().Edit()->insert(QString());
     BarPress(Qt::Key_Backspace);
-    EXPECT_TRUE(FForm->FindBar().ResultText().isEmpty());
+    EXPECT_TRUE(FForm->Find().Bar().ResultText().isEmpty());
 }
 
 TEST_F(FormMainKeys, ZoomStepsPerHostAreStoredAndComeBackAfterARestart)
@@ -551,8 +553,8 @@ TEST_F(FormMainKeys, ZoomStepsPerHostAreStoredAndComeBackAfterARestart)
     EXPECT_DOUBLE_EQ(ViewOn(3)->ZoomFactor(), 1.0);
     EXPECT_EQ(TIniFile(config).ReadString(QStringLiteral("ZOOM"), QStringLiteral("erp.example"), {}),
               QStringLiteral("125"));
-    EXPECT_FALSE(FForm->ZoomIndicator().isHidden());
-    EXPECT_EQ(FForm->ZoomIndicator().Text(), QStringLiteral("缩放：125%"));
+    EXPECT_FALSE(FForm->Zoom().Indicator().isHidden());
+    EXPECT_EQ(FForm->Zoom().Indicator().Text(), QStringLiteral("缩放：125%"));
 
     ViewOn(3)->RaiseZoomWheel(-2); // Ctrl+wheel towards the user, two notches
     EXPECT_DOUBLE_EQ(ViewOn(3)->ZoomFactor(), 0.8);

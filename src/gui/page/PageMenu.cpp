@@ -1,5 +1,41 @@
 #include "page/PageMenu.h"
 
+#include "page/ImageSaveName.h"
+#include "page/SaveDialog.h"
+#include "widgets/AppMessageBox.h"
+
+#include <QPointer>
+#include <QWidget>
+
+namespace {
+
+constexpr int MB_ICONEXCLAMATION = 0x30; // the warning icon
+
+// Saves the image at url, fetched through view, to a file the user picks.
+void SaveImageAs(QWidget* owner, TChromium* view, const QUrl& url)
+{
+    const TImageSaveName name = ImageSaveName(url.toString());
+    const std::optional<QString> file = ExecuteSaveDialog(owner, {name.DefaultExt, name.FileName, name.Filter});
+    if (!file)
+        return;
+    const auto failed = [owner = QPointer<QWidget>(owner)] {
+        if (owner)
+            AppMessageBox(QStringLiteral("保存失败！"), MB_ICONEXCLAMATION);
+    };
+    if (!view) {
+        failed();
+        return;
+    }
+    // Fetched by the engine, so the page's login cookies go with it; the
+    // window stays responsive while it runs.
+    view->SaveUrlToFile(url, *file, [failed](bool ok) {
+        if (!ok)
+            failed();
+    });
+}
+
+} // namespace
+
 void EditPageMenu(const TContextMenuParams& params, TContextMenuModel& model)
 {
     model.RemoveAt(model.IndexOfRole(TContextMenuModel::TRole::ViewSource));
@@ -7,5 +43,20 @@ void EditPageMenu(const TContextMenuParams& params, TContextMenuModel& model)
     if (params.MediaType == TContextMediaType::Image) {
         model.AddSeparator();
         model.AddItem(MenuIdSaveImage, QStringLiteral("图片另存为..."));
+    }
+}
+
+void RunPageMenuCommand(QWidget* owner, TChromium* view, const TContextMenuParams& params, int commandId)
+{
+    switch (commandId) {
+    case MenuIdRefresh:
+        if (view)
+            view->Reload();
+        break;
+    case MenuIdSaveImage:
+        SaveImageAs(owner, view, params.SourceUrl);
+        break;
+    default:
+        break;
     }
 }

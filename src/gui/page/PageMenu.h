@@ -10,3 +10,10 @@ inline constexpr int MenuIdSaveImage = TContextMenuModel::MenuIdUserFirst + 16; 
 // does) and adds the shell's entries: "刷新" always, and over an image a
 // separator and "图片另存为...".
 void EditPageMenu(const TContextMenuParams& params, TContextMenuModel& model);
+
+class QWidget;
+
+// Does what the shell's entry CommandId of view's menu asks: "刷新" reloads,
+// "图片另存为..." saves the image to a file the user picks (owner: the
+// dialog's parent).
+void RunPageMenuCommand(QWidget* owner, TChromium* view, const TContextMenuParams& params, int commandId);

@@ -1,25 +1,25 @@
 #include "shell/Main.h"
 
 #include "core/Global.h"
+#include "downloads/DownloadController.h"
+#include "downloads/DownloadList.h"
 #include "engine/BrowserEngine.h"
-#include "engine/Chromium.h"
+#include "page/PermissionPrompter.h"
 #include "platform/Platform.h"
 #include "platform/ShellMessage.h"
 #include "platform/WindowFrame.h"
+#include "print/PrintController.h"
 #include "service/ServiceTasks.h"
 #include "shell/AppIcon.h"
-#include "downloads/DownloadList.h"
-#include "page/FindBar.h"
-#include "tabs/PageControl.h"
+#include "shell/FullScreen.h"
 #include "shell/ShellMessages.h"
+#include "shell/TrayNotifier.h"
+#include "shell/WindowPlacement.h"
+#include "tabs/PageControl.h"
 #include "tabs/TabRegistry.h"
 #include "tabs/TabStrip.h"
-#include "shell/WindowPlacement.h"
-#include "page/Zoom.h"
 #include "util/AppError.h"
 #include "widgets/AppMessageBox.h"
-#include "downloads/Downloads.h"
-#include "print/PrintPreview.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -45,18 +45,16 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
     layout->addWidget(FPageControl1);
     FRegistry = new TTabRegistry(*FPageControl1, FEngine, this);
     FStrip = new TTabStrip(*FPageControl1, *FRegistry, *this, this);
-    FZoomIndicator = new TZoomIndicator(FPageControl1->ContentArea());
+    CreateTrayIcon();
+    // Before the first view exists: each controller binds to the views as they come.
+    CreateControllers();
     connect(FRegistry, &TTabRegistry::ViewCreated, this, &TFormMain::BindEvents);
     connect(FRegistry, &TTabRegistry::ActiveChanged, this, &TFormMain::PageControl1Change);
     connect(FRegistry, &TTabRegistry::CaptionChanged, this, &TFormMain::RegistryCaptionChanged);
-    connect(FPageControl1, &TPageControl::Changed, this, &TFormMain::PageControl1Change);
     // Gestures close through the message queue, after the mouse event is done.
     connect(FStrip, &TTabStrip::CloseRequested, this,
             [this](int index) { PostShellMessage(this, WM_SHELL_CLOSE_TAB, index); });
     FRegistry->CreatePages();
-    FDownloads = new TDownloadList(this);
-    connect(FDownloads, &TDownloadList::Finished, this, &TFormMain::DownloadsFinished);
-    CreateTrayIcon();
 
     // A second start reaches this window by its native handle.
     FMessageFilter = std::make_unique<TShellMessageFilter>(WM_SHELL_ACTIVATE, [this](qint64 window, int message) {
@@ -75,12 +73,13 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
     });
 
     FormCreate();
-    FZoom = std::make_unique<TZoomStore>(DataFile(QStringLiteral("config.ini")));
 }
 
 TFormMain::~TFormMain()
 {
-    FEngine.SetNotificationPresenter({});
+    // Notifications no longer reach a window on its way out.
+    delete FTrayNotifier;
+    FTrayNotifier = nullptr;
     FormDestroy();
     // The strip lets go of the control, then the views go, while the window
     // that answers them still exists.
@@ -88,27 +87,6 @@ TFormMain::~TFormMain()
     FStrip = nullptr;
     delete FPageControl1;
     FPageControl1 = nullptr;
-}
-
-void TFormMain::CreateTrayIcon()
-{
-    PopupMenu1 = new QMenu(this);
-    NShowMain = PopupMenu1->addAction(QStringLiteral("显示窗口"), this, &TFormMain::NShowMainClick);
-    PopupMenu1->addSeparator();
-    NRelogin = PopupMenu1->addAction(QStringLiteral("重新登录"), this, &TFormMain::NReloginClick);
-    NSetting = PopupMenu1->addAction(QStringLiteral("设置"), this, &TFormMain::NSettingClick);
-    NSetting->setVisible(false);
-    NAbout = PopupMenu1->addAction(QStringLiteral("关于"), this, &TFormMain::NAboutClick);
-    PopupMenu1->addSeparator();
-    NExit = PopupMenu1->addAction(QStringLiteral("退出"), this, &TFormMain::NExitClick);
-
-    TrayIcon1 = new QSystemTrayIcon(this);
-    TrayIcon1->setContextMenu(PopupMenu1);
-    connect(TrayIcon1, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger)
-            NShowMainClick();
-    });
-    connect(TrayIcon1, &QSystemTrayIcon::messageClicked, this, &TFormMain::TrayIcon1MessageClicked);
 }
 
 qint64 TFormMain::Handle()
@@ -135,12 +113,6 @@ void TFormMain::FormCreate()
     gAutoStart = options.AutoStart;
     gSoundHint = options.SoundHint;
     gPopupHint = options.PopupHint;
-    FPermissionPolicy = std::make_unique<TPermissionPolicy>(DataFile(QStringLiteral("config.ini")), ServiceHost());
-    FEngine.SetNotificationPresenter(
-        [window = QPointer<TFormMain>(this)](const TPageNotification& notification) {
-            if (window)
-                window->PageNotificationShow(notification);
-        });
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize workArea = screen ? screen->availableGeometry().size() : QSize(1024, 768);
     FStartPlacement = config.ReadPlacement(workArea);
@@ -181,16 +153,6 @@ void TFormMain::StartBackgroundTasks()
     FVersionTask = new TVersionCheckTask(this);
     connect(FVersionTask, &TVersionCheckTask::UpdateOffered, this, &TFormMain::AskForUpdate);
     FVersionTask->Start();
-}
-
-void TFormMain::LoginTaskReady(const QString& address)
-{
-    FLoginUrl = address;
-    // The address already came through the event queue. Posting once more
-    // would leave it waiting behind the window's first frames (tens of
-    // milliseconds); handled now, it loads before they are drawn.
-    TShellEvent message(WM_SHELL_LOGIN);
-    QCoreApplication::sendEvent(this, &message);
 }
 
 void TFormMain::ApplyPlacement(const TWindowPlacement& placement)
@@ -246,10 +208,8 @@ void TFormMain::EndPlacementWait()
 TWindowPlacement TFormMain::CurrentPlacement() const
 {
     // A page's full screen or F11 is passing: the placement is the one it returns to.
-    if (FFullScreenView)
-        return FFullScreenReturn;
-    if (FPlacementBeforeFullScreen && windowState().testFlag(Qt::WindowFullScreen))
-        return *FPlacementBeforeFullScreen;
+    if (const std::optional<TWindowPlacement> placement = FFullScreen ? FFullScreen->ReturnPlacement() : std::nullopt)
+        return *placement;
     TWindowPlacement placement;
     placement.State = isMinimized() ? 1 : (isMaximized() ? 2 : 0);
     if (FAwaitingFrame) {
@@ -272,11 +232,6 @@ TWindowPlacement TFormMain::CurrentPlacement() const
 void TFormMain::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    FormResize();
-}
-
-void TFormMain::FormResize()
-{
     FRegistry->RecalcTabWidth();
     FRegistry->FitTabWindow(FRegistry->ActiveTab());
 }
@@ -313,7 +268,7 @@ void TFormMain::FormCloseQuery(QCloseEvent* event)
         }
     }
     const auto askExit = [this] {
-        const int running = FDownloads->ActiveCount();
+        const int running = FDownloads->List().ActiveCount();
         const QString question = running > 0
                                      ? QStringLiteral("还有 %1 个文件正在下载，退出将取消下载。确定要退出吗？").arg(running)
                                      : QStringLiteral("确定要退出吗？");
@@ -333,32 +288,6 @@ void TFormMain::FormCloseQuery(QCloseEvent* event)
         QCoreApplication::quit();
         break;
     }
-}
-
-void TFormMain::HideToTray()
-{
-    // Without a notification area a hidden window could never come back:
-    // minimise instead, so the taskbar still leads to it.
-    if (QSystemTrayIcon::isSystemTrayAvailable())
-        hide();
-    else
-        showMinimized();
-}
-
-void TFormMain::NShowMainClick()
-{
-    const bool minimized = isMinimized();
-    show();
-    raise();
-    activateWindow();
-    if (minimized)
-        showMaximized();
-}
-
-void TFormMain::NExitClick()
-{
-    FExitRequested = true;
-    close();
 }
 
 bool TFormMain::event(QEvent* event)

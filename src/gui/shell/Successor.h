@@ -23,3 +23,12 @@ void StartWhenEnded(const TStartCommand& command);
 // Tests see the command here instead of a process being started.
 using TStartHook = std::function<void(const TStartCommand& command)>;
 void SetStartWhenEndedHook(TStartHook hook);
+
+// The page command that empties the cache: keeps the cookie files beside
+// the program, writes the reset script and has it run once this process has
+// ended. Says so when the script cannot be written.
+void RestartWithEmptyCache();
+
+// Starts the updater of the program folder with the hand-over word for this
+// executable; false when it cannot be started.
+bool StartUpdater();

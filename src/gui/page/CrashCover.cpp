@@ -1,0 +1,33 @@
+#include "page/CrashCover.h"
+
+#include "engine/Chromium.h"
+#include "tabs/TabRegistry.h"
+#include "widgets/CrashedPage.h"
+#include "widgets/ShutdownFlags.h"
+
+#include <QPointer>
+
+TCrashCover::TCrashCover(TTabRegistry& registry, const TShutdownFlags& flags, QObject* parent)
+    : QObject(parent), FRegistry(registry), FFlags(flags)
+{
+    connect(&FRegistry, &TTabRegistry::ViewCreated, this, [this](TChromium* view) {
+        connect(view, &TChromium::RenderProcessTerminated, this, [this, view](TRenderTermination status, int) {
+            if (!FFlags.FClosing && status != TRenderTermination::Normal && !view->findChild<TCrashedPage*>())
+                Cover(view);
+        });
+    });
+}
+
+void TCrashCover::Cover(TChromium* view)
+{
+    auto* cover = new TCrashedPage(view);
+    connect(cover, &TCrashedPage::ReloadClicked, this, [this, cover, view = QPointer<TChromium>(view)] {
+        cover->deleteLater();
+        if (!view)
+            return;
+        const bool firstTab = FRegistry.IsFirstTab(view);
+        const QString address = firstTab && !FLoginUrl.isEmpty() ? FLoginUrl : view->Url();
+        view->Load(address.isEmpty() ? QStringLiteral("about:blank") : address);
+        view->setFocus();
+    });
+}

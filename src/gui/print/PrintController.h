@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+class QWidget;
+class TChromium;
+class TFormPrint;
+class TTabRegistry;
+struct TShutdownFlags;
+
+// Printing a page: Ctrl+P and a page's own print() open the print window for
+// that page, one at a time; while one is open it is brought to the front.
+class TPrintController : public QObject
+{
+    Q_OBJECT
+
+public:
+    // window: the parent of the print window.
+    TPrintController(TTabRegistry& registry, QWidget& window, const TShutdownFlags& flags, QObject* parent = nullptr);
+
+    void PrintActiveTab();
+    void Print(TChromium* view);
+    // The program ends: an open print window goes.
+    void End();
+
+    TFormPrint* Window() const;
+
+private:
+    TTabRegistry& FRegistry;
+    QWidget& FOwner;
+    const TShutdownFlags& FFlags;
+    QPointer<TFormPrint> FWindow;
+};
