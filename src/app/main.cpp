@@ -1,17 +1,19 @@
 // Process entry: the start-up in its fixed order.
 
-#include "EngineStart.h"
-#include "core/Global.h"
-#include "SingleInstance.h"
-#include "engine/qt/QtBrowserEngine.h"
 #include "CommandLine.h"
+#include "EngineStart.h"
+#include "SingleInstance.h"
+
+#include "config/ConfigFile.h"
+#include "core/Global.h"
+#include "engine/qt/QtBrowserEngine.h"
 #include "platform/DataFolder.h"
 #include "platform/Platform.h"
 #include "platform/ShellMessage.h"
-#include "widgets/AppMessageBox.h"
-#include "shell/Main.h"
 #include "service/ServiceHost.h"
+#include "shell/Main.h"
 #include "shell/ShellMessages.h"
+#include "widgets/AppMessageBox.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -34,7 +36,7 @@ int main(int argc, char* argv[])
     const TDataFolder data = ResolveDataFolder(gAppDir);
     gDataDir = data.Folder;
     if (!gDataDir.isEmpty())
-        SetServiceHost(ConfiguredServiceHost(DataFile(QStringLiteral("config.ini")), BuiltInServiceHost()));
+        SetServiceHost(ConfiguredServiceHost(ConfigFilePath(), BuiltInServiceHost()));
     const TEngineSettings settings = BuildEngineSettings(gDataDir, Platform::IsRunningAsRoot());
     TQtBrowserEngine::PrepareProcess(settings);
 
@@ -78,7 +80,7 @@ int main(int argc, char* argv[])
     // 4. One instance per session. This comes before the engine's profile is
     // opened, so a second start never touches the running instance's cache.
     const TInstanceRole role =
-        CheckSingleInstance(gInstanceMutex, QLatin1String(InstanceName), DataFile(QStringLiteral("config.ini")),
+        CheckSingleInstance(gInstanceMutex, QLatin1String(InstanceName), ConfigFilePath(),
                             [](qint64 handle) { ShellMessage::Post(handle, WM_SHELL_ACTIVATE); });
     if (role == TInstanceRole::HandedOver)
         return 0;

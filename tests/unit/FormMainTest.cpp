@@ -4,38 +4,41 @@
 #include "shell/Main.h"
 #include "shell/ShellMessages.h"
 #include "shell/WindowPlacement.h"
+#include "downloads/DownloadController.h"
+#include "downloads/DownloadList.h"
+#include "downloads/Downloads.h"
+#include "page/SaveDialog.h"
+#include "tabs/TabRegistry.h"
 
-#include "FakeBrowserEngine.h"
-#include "TestSupport.h"
+#include "FormFixture.h"
+
+#include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-class FormMain : public testing::Test
+const QUrl Other(QStringLiteral("https://maps.example.com"));
+
+class FormMain : public FormFixture
 {
 protected:
     void SetUp() override
     {
-        gAppDir = FProgram.Path();
-        gDataDir = FProgram.Path();
+        FormFixture::SetUp();
+        FMessages.Answer = IDOK;
     }
 
-    TScratchDir FProgram;
-    TScratchDir FRuntime;
-    TEnvGuard FRuntimeEnv{"XDG_RUNTIME_DIR", FRuntime.Path().toLocal8Bit()};
-    TFakeBrowserEngine FEngine;
-    TMessageBoxRecorder FMessages{IDOK};
     std::vector<TRecordedBox>& FBoxes = FMessages.Boxes;
 };
 
 TEST_F(FormMain, CreationWritesTheHandleAndReadsTheOptions)
 {
-    WriteBytes(FProgram.File(QStringLiteral("config.ini")), "[SYSTEM]\nAUTOSTART=0\nSOUNDHINT=1\nPOPUPHINT=yes\n");
+    WriteBytes(Config(), "[SYSTEM]\nAUTOSTART=0\nSOUNDHINT=1\nPOPUPHINT=yes\n");
     TFormMain form(FEngine);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Velmar房产ERP"));
     EXPECT_GT(form.Handle(), 0);
-    EXPECT_EQ(TConfigFile(FProgram.File(QStringLiteral("config.ini"))).ReadHandle(), form.Handle());
+    EXPECT_EQ(TConfigFile(Config()).ReadHandle(), form.Handle());
     EXPECT_FALSE(gAutoStart);
     EXPECT_TRUE(gSoundHint);
     EXPECT_FALSE(gPopupHint);
@@ -47,7 +50,7 @@ TEST_F(FormMain, CreationWritesTheHandleAndReadsTheOptions)
 
 TEST_F(FormMain, UnwritableConfigSaysSoAndTheWindowStillComesUp)
 {
-    const QString blocked = FProgram.File(QStringLiteral("config.ini"));
+    const QString blocked = Config();
     ASSERT_TRUE(QDir().mkpath(blocked));
     TFormMain form(FEngine);
     ASSERT_EQ(FBoxes.size(), 1u);
@@ -74,7 +77,7 @@ TEST_F(FormMain, ActivationShowsAHiddenWindowAndDestructionReleasesTheLock)
 
 TEST_F(FormMain, EveryCloseAttemptWritesThePlacementAndOnlyAnExitEndsTheProgram)
 {
-    const QString path = FProgram.File(QStringLiteral("config.ini"));
+    const QString path = Config();
     TFormMain form(FEngine);
     form.ShowInitialState();
     form.showNormal();
@@ -105,7 +108,7 @@ TEST_F(FormMain, EveryCloseAttemptWritesThePlacementAndOnlyAnExitEndsTheProgram)
 
 TEST_F(FormMain, PlacementIsRestoredByState)
 {
-    const QString path = FProgram.File(QStringLiteral("config.ini"));
+    const QString path = Config();
     for (const int state : {0, 1, 2}) {
         TConfigFile(path).WritePlacement({30, 40, 830, 640, state});
         TFormMain form(FEngine);
@@ -139,6 +142,59 @@ TEST(AppMessageBoxFlags, IconRules)
     EXPECT_EQ(AppMessageBoxFlags(0x24), 0x24);
     EXPECT_EQ(AppMessageBoxFlags(6), 6);
     EXPECT_EQ(AppMessageBoxFlags(0x30), 0x30);
+}
+
+// The window with its first tab open, as the page features see it.
+class FormMainEnd : public FormFixture
+{
+protected:
+    void SetUp() override
+    {
+        FormFixture::SetUp();
+        FMessages.Answer = IDYES;
+        CreateForm();
+        FForm->Registry().OpenAddressTab(QStringLiteral("http://127.0.0.1:8765/?ComputerName=x"));
+        FView = FEngine.Views.back();
+        ASSERT_TRUE(FView);
+    }
+    void TearDown() override
+    {
+        SetSaveDialogHook({});
+        FormFixture::TearDown();
+    }
+
+    QPointer<TFakeChromium> FView;
+};
+
+TEST_F(FormMainEnd, TheExitQuestionCountsDownloadsAndEndsWhatWaits)
+{
+    SetSaveDialogHook([this](const TSaveDialogOptions& options) { return FProgram.File(options.FileName); });
+    TFakeDownloadItem* item = FView->StartDownload({QUrl(QStringLiteral("http://h/big.bin")),
+                                                    QStringLiteral("big.bin"), {}});
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(FForm->Downloads().List().ActiveCount(), 1);
+    EXPECT_TRUE(FForm->Downloads().Window() && FForm->Downloads().Window()->isVisible());
+    FView->RaisePermission(Other, TPageFeature::Camera); // its question is not asked yet
+
+    FMessages.Answer = IDNO;
+    FForm->NExitClick();
+    ASSERT_EQ(FMessages.Boxes.size(), 1u);
+    EXPECT_EQ(FMessages.Boxes[0].Text, QStringLiteral("还有 1 个文件正在下载，退出将取消下载。确定要退出吗？"));
+    EXPECT_EQ(item->CancelCount, 0);
+
+    FMessages.Answer = IDYES;
+    FForm->NExitClick();
+    EXPECT_TRUE(FForm->FClosing);
+    EXPECT_EQ(item->CancelCount, 1);
+    EXPECT_EQ(FForm->Downloads().List().ActiveCount(), 0);
+    ASSERT_EQ(FView->Permissions.size(), 1u);
+    EXPECT_FALSE(FView->Permissions[0].Granted);
+    // Requests after that are denied at once; no question is left.
+    FView->RaisePermission(Other, TPageFeature::MouseLock);
+    ASSERT_EQ(FView->Permissions.size(), 2u);
+    EXPECT_FALSE(FView->Permissions[1].Granted);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(FMessages.Boxes.size(), 2u);
 }
 
 } // namespace

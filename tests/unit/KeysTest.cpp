@@ -12,8 +12,7 @@
 #include "util/AppError.h"
 #include "widgets/AppMessageBox.h"
 
-#include "FakeBrowserEngine.h"
-#include "TestSupport.h"
+#include "FormFixture.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -283,40 +282,13 @@ TEST(ZoomStore, AnUnwritableFileRaisesButTheLevelHoldsForTheRun)
 
 // ---- the window: keys, find, zoom and full screen with the fake engine -----------
 
-class FormMainKeys : public testing::Test
+class FormMainKeys : public FormFixture
 {
 protected:
     void SetUp() override
     {
-        gAppDir = FProgram.Path();
-        gDataDir = FData.Path();
-        SetMessageBoxHook([](const QString&, const QString&, int) { return IDNO; });
+        FormFixture::SetUp();
         StartForm();
-    }
-    void TearDown() override
-    {
-        FForm.reset();
-        SetMessageBoxHook(nullptr);
-    }
-    void StartForm()
-    {
-        FForm.reset();
-        FEngine.Views.clear();
-        FForm = std::make_unique<TFormMain>(FEngine);
-        FForm->show();
-        FForm->showNormal();
-        FForm->resize(1000, 700);
-        Pump();
-        ASSERT_TRUE(WaitUntil([this] { return Pages().PageCount() == 3; }, 20000));
-        Pump();
-    }
-    TPageControl& Pages() { return FForm->PageControl1(); }
-    TFakeChromium* ViewOn(int index)
-    {
-        for (auto& view : FEngine.Views)
-            if (view && view->parentWidget() == Pages().Page(index))
-                return view;
-        return nullptr;
     }
     // Opens count popups from the first tab, each titled "子页面 n".
     void OpenPopups(int count)
@@ -352,13 +324,6 @@ protected:
             BarPress(0, Qt::NoModifier, QString(ch));
     }
     QString Caption() { return FForm->windowTitle(); }
-
-    TScratchDir FProgram;
-    TScratchDir FData; // config.ini lives here, not in the program folder
-    TScratchDir FRuntime;
-    TEnvGuard FRuntimeEnv{"XDG_RUNTIME_DIR", FRuntime.Path().toLocal8Bit()};
-    TFakeBrowserEngine FEngine;
-    std::unique_ptr<TFormMain> FForm;
 };
 
 TEST_F(FormMainKeys, CtrlWClosesTheActiveTabOnceAndNeverTheFirst)
@@ -575,29 +540,5 @@ TEST_F(FormMainKeys, ZoomStepsPerHostAreStoredAndComeBackAfterARestart)
     EXPECT_DOUBLE_EQ(ViewOn(1)->ZoomFactor(), 1.25); // no host: the page's level stays
 }
 
-TEST_F(FormMainKeys, FullScreenIsNeverThePlacementWritten)
-{
-    FForm->setGeometry(60, 70, 800, 600);
-    Pump();
-    const TWindowPlacement before = FForm->CurrentPlacement();
-    PagePress(Qt::Key_F11);
-    ASSERT_TRUE(FForm->windowState().testFlag(Qt::WindowFullScreen));
-    PagePress(Qt::Key_F11, Qt::NoModifier, true); // held: no flicker
-    ASSERT_TRUE(FForm->windowState().testFlag(Qt::WindowFullScreen));
-    const TWindowPlacement during = FForm->CurrentPlacement();
-    EXPECT_EQ(during.Left, before.Left);
-    EXPECT_EQ(during.Right, before.Right);
-    EXPECT_EQ(during.Bottom, before.Bottom);
-    EXPECT_EQ(during.State, 0);
-    FForm->close(); // hides to the tray, writing the placement
-    Pump();
-    const TWindowPlacement written =
-        TConfigFile(FData.File(QStringLiteral("config.ini"))).ReadPlacement(QSize(1, 1));
-    EXPECT_EQ(written.Right, before.Right);
-    EXPECT_EQ(written.State, 0);
-    FForm->show();
-    PagePress(Qt::Key_F11);
-    EXPECT_FALSE(FForm->windowState().testFlag(Qt::WindowFullScreen));
-}
 
 } // namespace

@@ -9,8 +9,7 @@
 #include "page/SaveDialog.h"
 #include "shell/Successor.h"
 
-#include "FakeBrowserEngine.h"
-#include "TestSupport.h"
+#include "FormFixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -335,25 +334,23 @@ TEST_F(CacheResetRun, CopiesThatCannotBePutBackAreKept)
 
 // ---- The main window's handlers, with the fake engine ----
 
-class PageCommands : public testing::Test
+class PageCommands : public FormFixture
 {
 protected:
     void SetUp() override
     {
-        // An installed copy: the program folder is not where it writes.
-        gAppDir = FProgram.Path();
-        gDataDir = FData.Path();
+        FormFixture::SetUp();
+        FMessages.Answer = IDOK;
         SetStartWhenEndedHook([this](const TStartCommand& command) { FStarted.push_back(command); });
         SetSaveDialogHook([this](const TSaveDialogOptions& options) {
             FDialogs.push_back(options);
             return FChosen;
         });
-        FForm = std::make_unique<TFormMain>(FEngine);
-        FForm->show();
+        MakeForm();
     }
     void TearDown() override
     {
-        FForm.reset();
+        FormFixture::TearDown();
         SetStartWhenEndedHook(nullptr);
         SetSaveDialogHook(nullptr);
     }
@@ -364,15 +361,8 @@ protected:
         return View().RaiseJsDialog({QUrl(QStringLiteral("http://service/")), type, text, defaultText});
     }
 
-    TScratchDir FProgram;
-    TScratchDir FData;
-    TScratchDir FRuntime;
-    TEnvGuard FRuntimeEnv{"XDG_RUNTIME_DIR", FRuntime.Path().toLocal8Bit()};
-    TFakeBrowserEngine FEngine;
-    TMessageBoxRecorder FMessages{IDOK};
     std::vector<TRecordedBox>& FBoxes = FMessages.Boxes;
     int& FAnswer = FMessages.Answer;
-    std::unique_ptr<TFormMain> FForm;
     std::vector<TStartCommand> FStarted;
     std::vector<TSaveDialogOptions> FDialogs;
     std::optional<QString> FChosen;

@@ -1,5 +1,4 @@
 #include "core/Global.h"
-#include "shell/CloseRules.h"
 #include "shell/Main.h"
 #include "tabs/PageControl.h"
 #include "page/PopupLimit.h"
@@ -10,8 +9,7 @@
 #include "service/ServiceTasks.h"
 #include "widgets/AppMessageBox.h"
 
-#include "FakeBrowserEngine.h"
-#include "TestSupport.h"
+#include "FormFixture.h"
 
 #include <QCoreApplication>
 #include <QPaintEvent>
@@ -82,10 +80,9 @@ protected:
     TRect TabRectOf(int index) { return FStrip.GeometryOf(index).value().Tab; }
 
     TFakeBrowserEngine FEngine;
-    TShutdownFlags FFlags;
     TPageControl FPages;
     TTabRegistry FRegistry{FPages, FEngine};
-    TTabStrip FStrip{FPages, FRegistry, FFlags};
+    TTabStrip FStrip{FPages, FRegistry};
 };
 
 TEST_F(TabRegistry, LoginTabThenPopupsGetIdsAndPlaceholders)
@@ -277,15 +274,16 @@ TEST_F(TabRegistry, DrawingRecordsHitRectanglesAndAnimates)
     EXPECT_EQ(TabRectOf(2).Right, 356);
     EXPECT_FALSE(FStrip.GeometryOf(0)); // hidden pages have no tab to hit
 
-    TBrowserTab* tab = FRegistry.FindTab(Page(2)->Tag);
-    tab->Loaded = false;
-    tab->Frame = 13;
+    const int id = Page(2)->Tag;
+    FRegistry.FindTab(id)->Loaded = false;
+    while (FStrip.FrameOf(id) != 13)
+        FStrip.Refresh();
     PaintStrip();
-    EXPECT_EQ(tab->Frame, 13); // painting only reads
+    EXPECT_EQ(FStrip.FrameOf(id), 13); // painting only reads
     FStrip.Refresh();
-    EXPECT_EQ(tab->Frame, 14);
+    EXPECT_EQ(FStrip.FrameOf(id), 14);
     FStrip.Refresh();
-    EXPECT_EQ(tab->Frame, 0);
+    EXPECT_EQ(FStrip.FrameOf(id), 0);
 }
 
 TEST_F(TabRegistry, ALoadingChangeRepaintsOnlyItsTab)
@@ -388,18 +386,18 @@ TEST_F(TabRegistry, HoverRepaintsOnlyOnEnteringAndLeaving)
     PaintStrip();
     const TRect close = CloseRectOf(2);
     FStrip.PageControl1MouseMove(QPoint(close.Left - 20, close.Top));
-    EXPECT_TRUE(FRegistry.SlotAt(2)->PointerAway);
+    EXPECT_TRUE(FStrip.PointerAway(2));
     FStrip.PageControl1MouseMove(QPoint(close.Left, close.Top));
-    EXPECT_FALSE(FRegistry.SlotAt(2)->PointerAway);
+    EXPECT_FALSE(FStrip.PointerAway(2));
     EXPECT_EQ(FStrip.LastMousePos(), QPoint(close.Left, close.Top));
     FStrip.PageControl1MouseMove(QPoint(close.Right, close.Top)); // right edge is outside
-    EXPECT_TRUE(FRegistry.SlotAt(2)->PointerAway);
+    EXPECT_TRUE(FStrip.PointerAway(2));
 }
 
 TEST_F(TabRegistry, MoreTabsThanSlotsStayWithinTheTable)
 {
     Login();
-    while (Pages().PageCount() < TTabRegistry::TabSlotCount + 40)
+    while (Pages().PageCount() < TTabStrip::TabSlotCount + 40)
         FRegistry.OpenAddressTab(QStringLiteral("http://service/many"));
     Pages().SetActivePageIndex(Pages().PageCount() - 2);
     PaintStrip();
@@ -408,68 +406,34 @@ TEST_F(TabRegistry, MoreTabsThanSlotsStayWithinTheTable)
     FStrip.PageControl1MouseDown(Qt::LeftButton, {});
     FStrip.PageControl1MouseDown(Qt::LeftButton, {}); // closes the active tab, past the table
     Pump();
-    EXPECT_EQ(Pages().PageCount(), TTabRegistry::TabSlotCount + 39);
+    EXPECT_EQ(Pages().PageCount(), TTabStrip::TabSlotCount + 39);
     ViewOn(Pages().PageCount() - 2)->RaiseLoading(true);
     FRegistry.CloseTab(Pages().PageCount() - 2);
-    EXPECT_EQ(Pages().PageCount(), TTabRegistry::TabSlotCount + 38);
+    EXPECT_EQ(Pages().PageCount(), TTabStrip::TabSlotCount + 38);
 }
 
 // The window's side: its login task opens the first tab, its popup handler
 // and close messages drive the registry, and the caption follows the tabs.
-class FormMainTabs : public testing::Test
+class FormMainTabs : public FormFixture
 {
 protected:
     void SetUp() override
     {
-        MakeForm();
-        FForm->showNormal();
-        FForm->resize(1000, 700);
-        Pump();
-        ASSERT_TRUE(WaitUntil([this] { return Pages().PageCount() == 3; }, 20000));
-        Pump();
+        FormFixture::SetUp();
+        StartForm();
     }
-    void TearDown() override
-    {
-        FForm.reset();
-        SetMessageBoxHook(nullptr);
-    }
-    // The window made and shown; nothing of the event queue has run yet.
-    void MakeForm()
-    {
-        gAppDir = FProgram.Path();
-        gDataDir = FProgram.Path();
-        SetMessageBoxHook([](const QString&, const QString&, int) { return IDNO; });
-        FForm = std::make_unique<TFormMain>(FEngine);
-        FForm->show();
-    }
-    TPageControl& Pages() { return FForm->PageControl1(); }
-    TFakeChromium* ViewOn(int index)
-    {
-        for (auto& view : FEngine.Views)
-            if (view && view->parentWidget() == Pages().Page(index))
-                return view;
-        return nullptr;
-    }
-    TChromium* Popup(int fromIndex)
-    {
-        TPopupRequest request;
-        request.TargetUrl = QUrl(QStringLiteral("http://service/child"));
-        return ViewOn(fromIndex)->RaisePopup(request);
-    }
-
-    TScratchDir FProgram;
-    TScratchDir FRuntime;
-    TEnvGuard FRuntimeEnv{"XDG_RUNTIME_DIR", FRuntime.Path().toLocal8Bit()};
-    TFakeBrowserEngine FEngine;
-    std::unique_ptr<TFormMain> FForm;
 };
 
 // The window just made and shown, its first paint and the real task's
 // result still waiting in the event queue.
-class FormMainStart : public FormMainTabs
+class FormMainStart : public FormFixture
 {
 protected:
-    void SetUp() override { MakeForm(); }
+    void SetUp() override
+    {
+        FormFixture::SetUp();
+        MakeForm();
+    }
 };
 
 TEST_F(FormMainStart, TheLoginAddressLoadsAsItArrivesNotBehindTheQueue)

@@ -1,5 +1,8 @@
 #include "config/ConfigFile.h"
 
+#include "config/IniText.h"
+#include "core/Global.h"
+
 namespace {
 const QString kSystem = QStringLiteral("SYSTEM");
 const QString kWin = QStringLiteral("WIN");
@@ -9,6 +12,11 @@ QString FlagText(bool on)
     return on ? QStringLiteral("1") : QStringLiteral("0");
 }
 } // namespace
+
+QString ConfigFilePath()
+{
+    return DataFile(QStringLiteral("config.ini"));
+}
 
 TConfigFile::TConfigFile(const QString& path)
     : FIni(path)
@@ -65,4 +73,35 @@ void TConfigFile::WritePlacement(const TWindowPlacement& placement) const
     FIni.WriteInteger(kWin, QStringLiteral("RIGHT"), placement.Right);
     FIni.WriteInteger(kWin, QStringLiteral("BOTTOM"), placement.Bottom);
     FIni.WriteInteger(kWin, QStringLiteral("STATE"), placement.State);
+}
+
+QString TConfigFile::ReadServiceHost() const
+{
+    return FIni.ReadString(kSystem, QStringLiteral("ServiceHost"), QString());
+}
+
+std::optional<bool> TConfigFile::ReadPermission(const QString& key) const
+{
+    const QString stored = FIni.ReadString(QStringLiteral("PERMISSIONS"), key, QString()).trimmed();
+    if (stored == QLatin1String("1"))
+        return true;
+    if (stored == QLatin1String("0"))
+        return false;
+    return std::nullopt;
+}
+
+void TConfigFile::WritePermission(const QString& key, bool allowed) const
+{
+    FIni.WriteString(QStringLiteral("PERMISSIONS"), key, FlagText(allowed));
+}
+
+int TConfigFile::ReadZoom(const QString& host, int defaultPercent) const
+{
+    const QString text = FIni.ReadString(QStringLiteral("ZOOM"), host, QString()).trimmed();
+    return IniText::ParseInteger(text, defaultPercent);
+}
+
+void TConfigFile::WriteZoom(const QString& host, int percent) const
+{
+    FIni.WriteInteger(QStringLiteral("ZOOM"), host, percent);
 }

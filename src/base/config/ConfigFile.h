@@ -4,6 +4,8 @@
 
 #include <QRect>
 
+#include <optional>
+
 // What the program keeps in config.ini, with the defaults of each key.
 struct TUserOptions
 {
@@ -22,10 +24,15 @@ struct TWindowPlacement
     int State = 2;
 };
 
+// The program's config.ini, in the data folder: the one place its path is made.
+QString ConfigFilePath();
+
+// The owner of config.ini: every section the program keeps is read and
+// written here, so that the file's names and rules live in one place.
 class TConfigFile
 {
 public:
-    explicit TConfigFile(const QString& path);
+    explicit TConfigFile(const QString& path = ConfigFilePath());
 
     const QString& FileName() const { return FIni.FileName(); }
 
@@ -43,6 +50,19 @@ public:
 
     // A flag is on exactly when its text is "1".
     bool ReadFlag(const QString& section, const QString& key) const;
+
+    // "SYSTEM"/"ServiceHost" as written (not checked), or empty.
+    QString ReadServiceHost() const;
+
+    // A page feature's remembered answer, section "PERMISSIONS": "1" allowed,
+    // "0" denied, anything else not answered yet.
+    std::optional<bool> ReadPermission(const QString& key) const;
+    void WritePermission(const QString& key, bool allowed) const;
+
+    // A host's zoom level in percent, section "ZOOM"; defaultPercent when
+    // missing or not a number (the range is the caller's to check).
+    int ReadZoom(const QString& host, int defaultPercent) const;
+    void WriteZoom(const QString& host, int percent) const;
 
 private:
     TIniFile FIni;

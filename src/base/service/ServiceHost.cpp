@@ -1,6 +1,6 @@
 #include "service/ServiceHost.h"
 
-#include "config/IniFile.h"
+#include "config/ConfigFile.h"
 
 #include <QDebug>
 #include <QUrl>
@@ -83,7 +83,7 @@ std::optional<QString> ParseServiceHost(const QString& text)
 
 QString ConfiguredServiceHost(const QString& configPath, const QString& builtIn)
 {
-    const QString value = TIniFile(configPath).ReadString(QStringLiteral("SYSTEM"), QStringLiteral("ServiceHost"), QString());
+    const QString value = TConfigFile(configPath).ReadServiceHost();
     if (value.isEmpty())
         return builtIn;
     if (const std::optional<QString> host = ParseServiceHost(value))

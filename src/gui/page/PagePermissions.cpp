@@ -1,6 +1,6 @@
 #include "page/PagePermissions.h"
 
-#include "config/IniFile.h"
+#include "config/ConfigFile.h"
 
 #include <utility>
 
@@ -29,7 +29,7 @@ bool SameRequest(const TPermissionQueue::TRequest& a, const TPermissionQueue::TR
 } // namespace
 
 TPermissionPolicy::TPermissionPolicy(QString configPath, QString serviceHost)
-    : FConfigPath(std::move(configPath)), FServiceHost(std::move(serviceHost))
+    : FConfig(configPath), FServiceHost(std::move(serviceHost))
 {
 }
 
@@ -60,19 +60,14 @@ TPermissionPolicy::TDecision TPermissionPolicy::Decide(const QUrl& origin, TPage
         return TDecision::Allow;
     if (!origin.isValid() || origin.host().isEmpty())
         return TDecision::Deny; // nobody to ask about
-    const QString stored =
-        TIniFile(FConfigPath).ReadString(QLatin1String(Section), Key(origin, feature), QString()).trimmed();
-    if (stored == QLatin1String("1"))
-        return TDecision::Allow;
-    if (stored == QLatin1String("0"))
-        return TDecision::Deny;
+    if (const std::optional<bool> allowed = FConfig.ReadPermission(Key(origin, feature)))
+        return *allowed ? TDecision::Allow : TDecision::Deny;
     return TDecision::Ask;
 }
 
 void TPermissionPolicy::Remember(const QUrl& origin, TPageFeature feature, bool allowed) const
 {
-    TIniFile(FConfigPath).WriteString(QLatin1String(Section), Key(origin, feature),
-                                      allowed ? QStringLiteral("1") : QStringLiteral("0"));
+    FConfig.WritePermission(Key(origin, feature), allowed);
 }
 
 QString TPermissionPolicy::SiteName(const QUrl& origin)

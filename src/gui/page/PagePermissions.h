@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/ConfigFile.h"
 #include "engine/Chromium.h"
 
 #include <QList>
@@ -28,7 +29,6 @@ public:
 
     bool IsServiceOrigin(const QUrl& origin) const;
 
-    static constexpr const char* Section = "PERMISSIONS";
     static QString Key(const QUrl& origin, TPageFeature feature);
     // What the question calls the site and the feature.
     static QString SiteName(const QUrl& origin);
@@ -36,7 +36,7 @@ public:
     static QString Question(const QUrl& origin, TPageFeature feature);
 
 private:
-    QString FConfigPath;
+    TConfigFile FConfig;
     QString FServiceHost;
 };
 

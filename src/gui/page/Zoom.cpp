@@ -1,7 +1,5 @@
 #include "page/Zoom.h"
 
-#include "config/IniText.h"
-
 #include <QUrl>
 
 #include <array>
@@ -9,7 +7,6 @@
 namespace {
 
 const std::array kSteps = {25, 33, 50, 67, 75, 80, 90, 100, 110, 125, 150, 175, 200, 250, 300, 400, 500};
-const QString kSection = QStringLiteral("ZOOM");
 
 } // namespace
 
@@ -35,7 +32,7 @@ int ZoomSteps::Out(int percent)
 }
 
 TZoomStore::TZoomStore(const QString& iniPath)
-    : FIni(iniPath)
+    : FConfig(iniPath)
 {
 }
 
@@ -51,8 +48,7 @@ int TZoomStore::Level(const QString& host)
         return ZoomSteps::Default;
     if (const auto cached = FCache.constFind(host); cached != FCache.constEnd())
         return *cached;
-    const QString text = FIni.ReadString(kSection, host, QString()).trimmed();
-    const int percent = IniText::ParseInteger(text, ZoomSteps::Default);
+    const int percent = FConfig.ReadZoom(host, ZoomSteps::Default);
     const int level = ZoomSteps::InRange(percent) ? percent : ZoomSteps::Default;
     FCache.insert(host, level);
     return level;
@@ -66,5 +62,5 @@ void TZoomStore::SetLevel(const QString& host, int percent)
     if (Level(host) == level)
         return;
     FCache.insert(host, level);
-    FIni.WriteInteger(kSection, host, level);
+    FConfig.WriteZoom(host, level);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/IniFile.h"
+#include "config/ConfigFile.h"
 
 #include <QHash>
 #include <QString>
@@ -38,6 +38,6 @@ public:
     void SetLevel(const QString& host, int percent);
 
 private:
-    TIniFile FIni;
+    TConfigFile FConfig;
     QHash<QString, int> FCache;
 };

@@ -44,7 +44,7 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(FPageControl1);
     FRegistry = new TTabRegistry(*FPageControl1, FEngine, this);
-    FStrip = new TTabStrip(*FPageControl1, *FRegistry, *this, this);
+    FStrip = new TTabStrip(*FPageControl1, *FRegistry, this);
     CreateTrayIcon();
     // Before the first view exists: each controller binds to the views as they come.
     CreateControllers();
@@ -99,7 +99,7 @@ void TFormMain::FormCreate()
     gAppDir = Platform::LongPathName(gAppDir);
     FConfirmExit = true;
 
-    const TConfigFile config(DataFile(QStringLiteral("config.ini")));
+    const TConfigFile config;
     try {
         config.WriteHandle(Handle());
         FHandleWritten = true;
@@ -247,7 +247,7 @@ void TFormMain::FormDestroy()
         qApp->removeNativeEventFilter(FMessageFilter.get());
     EndPlacementWait();
     gInstanceMutex.Release();
-    FStrip->TimerRefreshTab()->stop();
+    FStrip->Stop();
 }
 
 void TFormMain::closeEvent(QCloseEvent* event)
@@ -258,7 +258,7 @@ void TFormMain::closeEvent(QCloseEvent* event)
 void TFormMain::FormCloseQuery(QCloseEvent* event)
 {
     try {
-        TConfigFile(DataFile(QStringLiteral("config.ini"))).WritePlacement(CurrentPlacement());
+        TConfigFile().WritePlacement(CurrentPlacement());
     } catch (const EAppError& error) {
         // An unwritable config.ini must not trap the user in a program that
         // can neither hide nor end: report it once, then go on unsaved.
@@ -299,7 +299,7 @@ bool TFormMain::event(QEvent* event)
         // find the current one.
         if (FHandleWritten) {
             try {
-                TConfigFile(DataFile(QStringLiteral("config.ini"))).WriteHandle(Handle());
+                TConfigFile().WriteHandle(Handle());
             } catch (const EAppError&) {
                 // Already reported when the window was created.
             }

@@ -20,6 +20,7 @@
 #include "tabs/PageControl.h"
 #include "tabs/TabCycle.h"
 #include "tabs/TabRegistry.h"
+#include "tabs/TabStrip.h"
 #include "widgets/AppMessageBox.h"
 
 #include <QApplication>
@@ -30,7 +31,7 @@
 
 void TFormMain::CreateControllers()
 {
-    const QString config = DataFile(QStringLiteral("config.ini"));
+    const QString config = ConfigFilePath();
     FFind = new TPageFind(*FRegistry, *FPageControl1, *this, this);
     connect(FFind, &TPageFind::KeyPressed, this, [this](const TKeyPress& key) { RunKey(key, TKeySource::FindBar); });
     FZoom = new TPageZoom(*FRegistry, *FPageControl1, *this, config, this);
@@ -45,6 +46,7 @@ void TFormMain::CreateControllers()
 
 void TFormMain::EndPendingWork()
 {
+    FStrip->Stop();
     FPermissions->DenyPending();
     FDownloads->End();
     FPrinting->End();

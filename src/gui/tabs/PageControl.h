@@ -17,7 +17,6 @@ public:
     int Tag = 0;
     QString Caption;
     bool TabVisible = true;
-    bool HoldsPopup = false; // a popup was put here and waits to become a tab
 };
 
 // Draws what a tab shows over its background. Paint only: it reads state

@@ -3,7 +3,6 @@
 #include "core/Global.h"
 #include "engine/BrowserEngine.h"
 #include "tabs/PageControl.h"
-#include "tabs/TabArtwork.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -62,16 +61,6 @@ void TTabRegistry::CreatePages()
     FTabMap.insert(page0->Tag, NewTabRecord(FDesignView, page0));
     FPages.SetTabVisible(0, false);
     FPages.SetActivePageIndex(1);
-}
-
-TTabSlot* TTabRegistry::SlotAt(int index)
-{
-    return index >= 0 && index < TabSlotCount ? &FTabSlots[static_cast<size_t>(index)] : nullptr;
-}
-
-const TTabSlot* TTabRegistry::SlotAt(int index) const
-{
-    return index >= 0 && index < TabSlotCount ? &FTabSlots[static_cast<size_t>(index)] : nullptr;
 }
 
 TTabPage* TTabRegistry::PageOf(const TChromium* view) const
@@ -205,6 +194,7 @@ void TTabRegistry::AddPlaceholderPage()
     page->Tag = FNextTabId;
     FPages.AddPage(page);
     FPlaceholderWnd = page;
+    FPlaceholderHoldsPopup = false;
     RecalcTabWidth();
 }
 
@@ -227,8 +217,6 @@ void TTabRegistry::OpenAddressTab(const QString& address)
     page->Caption = AppTitle();
     FPages.SetTabVisible(index, true);
     FPages.SetActivePageIndex(index);
-    if (TTabSlot* slot = SlotAt(index))
-        slot->PageIndex = index;
     TChromium* view = NewBrowserView(page);
     view->Load(target);
     TBrowserTab* tab = NewTabRecord(view, page);
@@ -246,10 +234,10 @@ TChromium* TTabRegistry::NewPopupView()
         return nullptr;
     // Each popup gets a placeholder of its own, so rapid popups become tabs
     // of their own, in order.
-    if (FPlaceholderWnd->HoldsPopup)
+    if (FPlaceholderHoldsPopup)
         AddPlaceholderPage();
     TTabPage* page = FPlaceholderWnd;
-    page->HoldsPopup = true;
+    FPlaceholderHoldsPopup = true;
     TChromium* view = NewBrowserView(page);
     view->setObjectName(QStringLiteral("NerithBrowserWindow%1").arg(FNextTabId));
     return view;
@@ -264,9 +252,8 @@ void TTabRegistry::OpenPopupTab(const TPopupInfo& info)
     if (index < 0)
         return;
     page->Caption = AppTitle();
-    page->HoldsPopup = false;
-    if (TTabSlot* slot = SlotAt(index))
-        slot->PageIndex = index;
+    if (page == FPlaceholderWnd)
+        FPlaceholderHoldsPopup = false;
     TBrowserTab* tab = NewTabRecord(info.Window, page);
     tab->Window = info.Window;
     FTabMap.insert(page->Tag, tab);
@@ -293,12 +280,6 @@ void TTabRegistry::CloseTab(int index)
     if (TBrowserTab* tab = FindTab(page->Tag); tab && tab->Browser)
         tab->Browser->StopLoad();
     FLoadingPages.removeOne(index);
-    for (int i = 0; i < count && i < TabSlotCount; ++i) {
-        if (FTabSlots[static_cast<size_t>(i)].PageIndex == index) {
-            FTabSlots[static_cast<size_t>(i)] = TTabSlot{};
-            break;
-        }
-    }
     // Every record on the page goes, also a popup's that was registered twice.
     std::vector<TBrowserTab*> records;
     for (const auto& record : FTabRecords)
@@ -375,11 +356,4 @@ void TTabRegistry::SetTabLoading(TChromium* view, bool loaded)
         FLoadingPages.removeOne(p);
     tab->Loaded = loaded;
     Q_EMIT LoadingChanged(p, !loaded);
-}
-
-void TTabRegistry::AdvanceFrames()
-{
-    for (const auto& record : FTabRecords)
-        if (!record->Loaded)
-            record->Frame = (record->Frame + 1) % TabArtwork::LoadingFrameCount;
 }

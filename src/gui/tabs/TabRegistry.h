@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QPointer>
 
-#include <array>
 #include <memory>
 #include <vector>
 
@@ -28,7 +27,6 @@ class TTabRegistry : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int TabSlotCount = 1025;
     static constexpr int DesignTabWidth = 178;
     static constexpr int StripReserve = 90; // pixels of the strip no tab takes
 
@@ -59,9 +57,6 @@ public:
     bool ActivateTabOf(const TChromium* view);
     // The page a view shows in, or nullptr.
     TTabPage* PageOf(const TChromium* view) const;
-    // The slot of a page index, or nullptr past the table.
-    TTabSlot* SlotAt(int index);
-    const TTabSlot* SlotAt(int index) const;
     int NextTabId() const { return FNextTabId; }
     TTabPage* Placeholder() const { return FPlaceholderWnd; }
     // Page indexes of the tabs whose page loads; an entry may outlive its
@@ -85,8 +80,6 @@ public:
     // Sets a page's caption; an empty one reads "新页面".
     void SetCaption(TTabPage* page, const QString& caption);
     void SetTabLoading(TChromium* view, bool loaded);
-    // Moves the animation of every loading tab on by one frame.
-    void AdvanceFrames();
 
 Q_SIGNALS:
     // A view was made for a page; connect to it before it loads anything.
@@ -108,10 +101,10 @@ private:
     TBrowserEngine& FEngine;
     TChromium* FDesignView = nullptr;
     int FNextTabId = 1;
-    std::array<TTabSlot, TabSlotCount> FTabSlots{};
     QMultiHash<int, TBrowserTab*> FTabMap; // the record added last for an id is the one found
     std::vector<std::unique_ptr<TBrowserTab>> FTabRecords; // owns every record
     QList<int> FLoadingPages;
     QPointer<TTabPage> FPlaceholderWnd;
+    bool FPlaceholderHoldsPopup = false; // a popup was put there and waits to become a tab
     QPointer<TChromium> FLoginView; // made ahead for page 1, not yet a tab's view
 };

@@ -1,12 +1,12 @@
 #include "tabs/TabStrip.h"
 
-#include "shell/CloseRules.h"
 #include "tabs/TabArtwork.h"
 #include "tabs/TabCaption.h"
 #include "tabs/TabRegistry.h"
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QSet>
 #include <QTimer>
 
 TTabGeometry TabLayout::Geometry(int tabLeft, int tabWidth, int textHeight)
@@ -24,8 +24,8 @@ TTabGeometry TabLayout::Geometry(int tabLeft, int tabWidth, int textHeight)
     return geometry;
 }
 
-TTabStrip::TTabStrip(TPageControl& control, TTabRegistry& registry, const TShutdownFlags& flags, QObject* parent)
-    : QObject(parent), FControl(control), FRegistry(registry), FFlags(flags)
+TTabStrip::TTabStrip(TPageControl& control, TTabRegistry& registry, QObject* parent)
+    : QObject(parent), FControl(control), FRegistry(registry)
 {
     FTimerRefreshTab = new QTimer(this);
     FTimerRefreshTab->setInterval(RefreshIntervalMs);
@@ -37,6 +37,19 @@ TTabStrip::TTabStrip(TPageControl& control, TTabRegistry& registry, const TShutd
     connect(&FControl, &TPageControl::MouseUp, this, &TTabStrip::PageControl1MouseUp);
     connect(&FRegistry, &TTabRegistry::CaptionChanged, this, [this](int index) { RefreshTabs({index}); });
     connect(&FRegistry, &TTabRegistry::LoadingChanged, this, &TTabStrip::RegistryLoadingChanged);
+    connect(&FRegistry, &TTabRegistry::TabRemoved, this, &TTabStrip::RegistryTabRemoved);
+    connect(&FRegistry, &TTabRegistry::TabAdded, this, [this] { FControl.InvalidateTabs(); });
+}
+
+void TTabStrip::Stop()
+{
+    FStopped = true;
+    FTimerRefreshTab->stop();
+}
+
+bool TTabStrip::PointerAway(int index) const
+{
+    return index >= 0 && index < TabSlotCount && FPointerAway[static_cast<size_t>(index)];
 }
 
 TTabStrip::~TTabStrip()
@@ -54,7 +67,7 @@ std::optional<TTabGeometry> TTabStrip::GeometryOf(int index) const
 
 void TTabStrip::PageControl1DrawSkinTab(int TabIndex, const QRect& Rct, bool, bool, QPainter& Cnvs) const
 {
-    if (FFlags.FClosing)
+    if (FStopped)
         return;
     const TTabPage* page = FControl.Page(TabIndex);
     if (!page)
@@ -66,7 +79,7 @@ void TTabStrip::PageControl1DrawSkinTab(int TabIndex, const QRect& Rct, bool, bo
 
     if (const TBrowserTab* tab = FRegistry.FindTab(page->Tag)) {
         Cnvs.drawPixmap(geometry.Icon, tab->Loaded ? TabArtwork::FavIconNew(ratio)
-                                                   : TabArtwork::LoadingFrame(tab->Frame, ratio));
+                                                   : TabArtwork::LoadingFrame(FrameOf(page->Tag), ratio));
     }
     const QString caption = ShortCaption(page->Caption, metrics, geometry.CaptionLimit);
     Cnvs.drawText(geometry.Caption, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, caption);
@@ -85,16 +98,36 @@ QString TTabStrip::ShortCaption(const QString& caption, const QFontMetrics& metr
     return cut;
 }
 
+void TTabStrip::AdvanceFrames()
+{
+    // Ids, not pages: two pages may carry the id of one tab.
+    QSet<int> ids;
+    for (int i = 0; i < FControl.PageCount(); ++i)
+        ids.insert(FControl.Page(i)->Tag);
+    FFrames.removeIf([&ids](QHash<int, int>::iterator entry) { return !ids.contains(entry.key()); });
+    for (const int id : ids)
+        if (const TBrowserTab* tab = FRegistry.FindTab(id); tab && !tab->Loaded)
+            FFrames[id] = (FrameOf(id) + 1) % TabArtwork::LoadingFrameCount;
+}
+
 void TTabStrip::Refresh()
 {
-    FRegistry.AdvanceFrames();
+    AdvanceFrames();
     FControl.InvalidateTabs();
 }
 
 void TTabStrip::RefreshTabs(const QList<int>& indexes)
 {
-    FRegistry.AdvanceFrames();
+    AdvanceFrames();
     FControl.InvalidateTabs(indexes);
+}
+
+void TTabStrip::RegistryTabRemoved(int index)
+{
+    // The hover of the closed tab's place starts afresh.
+    if (index >= 0 && index < TabSlotCount)
+        FPointerAway[static_cast<size_t>(index)] = false;
+    FControl.InvalidateTabs();
 }
 
 void TTabStrip::RegistryLoadingChanged(int index, bool loading)
@@ -119,15 +152,15 @@ void TTabStrip::PageControl1MouseDown(Qt::MouseButton Button, const QPoint&)
 void TTabStrip::PageControl1MouseMove(const QPoint& Pos)
 {
     FLastMousePos = Pos;
-    const int count = qMin(FControl.PageCount(), TTabRegistry::TabSlotCount);
+    const int count = qMin(FControl.PageCount(), TabSlotCount);
     for (int i = 0; i < count; ++i) {
-        TTabSlot* slot = FRegistry.SlotAt(i);
+        bool& away = FPointerAway[static_cast<size_t>(i)];
         const std::optional<TTabGeometry> geometry = GeometryOf(i);
         const bool inside = geometry && geometry->Close.Contains(Pos);
         // Repaint only when the pointer enters or leaves a close button.
-        if (inside == slot->PointerAway)
+        if (inside == away)
             RefreshTabs({i});
-        slot->PointerAway = !inside;
+        away = !inside;
     }
 }
 

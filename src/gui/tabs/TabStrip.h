@@ -8,12 +8,12 @@
 #include <QObject>
 #include <QRect>
 
+#include <array>
 #include <optional>
 
 class QFontMetrics;
 class QTimer;
 class TTabRegistry;
-struct TShutdownFlags;
 
 // Where the parts of one tab are. Paint and hit-testing both use it, so a
 // click always meets what was drawn.
@@ -43,9 +43,10 @@ TTabGeometry Geometry(int tabLeft, int tabWidth, int textHeight);
 } // namespace TabLayout
 
 // The tab strip's behaviour over the tab control: what each tab shows, the
-// close gestures (close button, double press, middle click) and the refresh
-// timer that runs the loading animation. Gestures only ask for a close; the
-// window closes through the registry.
+// close gestures (close button, double press, middle click), the pointer
+// over the close buttons and the loading animation with its refresh timer.
+// It observes the registry and never changes it: gestures only ask for a
+// close, which the window carries out through the registry.
 class TTabStrip : public QObject, public TTabDrawer
 {
     Q_OBJECT
@@ -53,8 +54,10 @@ class TTabStrip : public QObject, public TTabDrawer
 public:
     static constexpr int DoublePressMs = 300;
     static constexpr int RefreshIntervalMs = 250;
+    // Pages whose close button hover is followed; tabs past them still work.
+    static constexpr int TabSlotCount = 1025;
 
-    TTabStrip(TPageControl& control, TTabRegistry& registry, const TShutdownFlags& flags, QObject* parent = nullptr);
+    TTabStrip(TPageControl& control, TTabRegistry& registry, QObject* parent = nullptr);
     ~TTabStrip() override;
 
     void PageControl1DrawSkinTab(int TabIndex, const QRect& Rct, bool Active, bool MouseIn,
@@ -74,6 +77,13 @@ public:
 
     QTimer* TimerRefreshTab() const { return FTimerRefreshTab; }
     QPoint LastMousePos() const { return FLastMousePos; }
+    // The pointer was last seen outside the close button of the page's tab.
+    bool PointerAway(int index) const;
+    // The loading animation's frame of the tab with this id.
+    int FrameOf(int id) const { return FFrames.value(id, 0); }
+
+    // The program ends: no more drawing and no more animation.
+    void Stop();
 
 Q_SIGNALS:
     // A gesture asks to close the tab at the page index (never the first tab).
@@ -81,14 +91,19 @@ Q_SIGNALS:
 
 private:
     void RegistryLoadingChanged(int index, bool loading);
+    void RegistryTabRemoved(int index);
+    // Moves the animation of every loading tab on by one frame.
+    void AdvanceFrames();
     // The caption cut to its room; remembered, since measuring text is the
     // dearest part of a paint and captions rarely change.
     QString ShortCaption(const QString& caption, const QFontMetrics& metrics, int limit) const;
 
     TPageControl& FControl;
     TTabRegistry& FRegistry;
-    const TShutdownFlags& FFlags;
+    bool FStopped = false;
     QTimer* FTimerRefreshTab = nullptr;
+    std::array<bool, TabSlotCount> FPointerAway{}; // by page index
+    QHash<int, int> FFrames;                       // by tab id
     std::optional<QElapsedTimer> FLastPressTime; // none: long ago
     QPoint FLastMousePos{-1, -1};
     struct TCut

@@ -70,7 +70,7 @@ void TFormSetting::ButtonOKClick()
     gSoundHint = CheckBoxSoundHint->isChecked();
     gPopupHint = CheckBoxPopupHint->isChecked();
     try {
-        TConfigFile(DataFile(QStringLiteral("config.ini"))).WriteOptions({gAutoStart, gSoundHint, gPopupHint});
+        TConfigFile().WriteOptions({gAutoStart, gSoundHint, gPopupHint});
     } catch (const EAppError& error) {
         AppMessageBox(error.Message(), MB_OK);
         return;

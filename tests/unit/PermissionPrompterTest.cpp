@@ -1,0 +1,127 @@
+#include "page/PagePermissions.h"
+#include "page/PermissionPrompter.h"
+
+#include "config/IniFile.h"
+#include "widgets/AppMessageBox.h"
+
+#include "FormFixture.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+const QUrl Service(QStringLiteral("http://127.0.0.1:8765"));
+const QUrl Other(QStringLiteral("https://maps.example.com"));
+
+TEST(PermissionPolicy, DecidesByOriginFeatureAndStoredAnswer)
+{
+    TScratchDir dir;
+    const QString ini = dir.File(QStringLiteral("config.ini"));
+    WriteBytes(ini, "[SYSTEM]\nHANDLE=5\n[PERMISSIONS]\n"
+                    "geolocation@http://127.0.0.1:8765=1\n"
+                    "camera@https://maps.example.com=0\n"
+                    "microphone@https://maps.example.com=yes\n");
+    const TPermissionPolicy policy(ini, QStringLiteral("127.0.0.1:8765"));
+    using D = TPermissionPolicy::TDecision;
+    struct TCase
+    {
+        QUrl Origin;
+        TPageFeature Feature;
+        D Expected;
+    } cases[] = {
+        {Service, TPageFeature::Notifications, D::Allow},              // the service's own notifications
+        {QUrl(QStringLiteral("http://127.0.0.1:8765/deep/page?q=1")), TPageFeature::Notifications, D::Allow},
+        {QUrl(QStringLiteral("http://127.0.0.1:8766")), TPageFeature::Notifications, D::Ask}, // another port
+        {QUrl(QStringLiteral("file:///tmp/x.html")), TPageFeature::Notifications, D::Deny},   // no site to ask about
+        {Other, TPageFeature::Notifications, D::Ask},
+        {Service, TPageFeature::Geolocation, D::Allow},                // answered before
+        {Service, TPageFeature::MouseLock, D::Ask},
+        {Other, TPageFeature::Camera, D::Deny},
+        {Other, TPageFeature::Microphone, D::Ask},                     // a bad value counts as unanswered
+        {Other, TPageFeature::ScreenCapture, D::Ask},
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(policy.Decide(c.Origin, c.Feature), c.Expected) << c.Origin.toString().toStdString();
+
+    policy.Remember(Other, TPageFeature::ScreenCapture, true);
+    policy.Remember(Other, TPageFeature::Microphone, false);
+    EXPECT_EQ(policy.Decide(Other, TPageFeature::ScreenCapture), D::Allow);
+    EXPECT_EQ(policy.Decide(Other, TPageFeature::Microphone), D::Deny);
+    // The rest of the file is untouched.
+    EXPECT_EQ(TIniFile(ini).ReadString(QStringLiteral("SYSTEM"), QStringLiteral("HANDLE"), {}), QStringLiteral("5"));
+    EXPECT_EQ(TPermissionPolicy::Question(Other, TPageFeature::ScreenCapture),
+              QStringLiteral("网站 maps.example.com 请求共享您的屏幕，是否允许？"));
+}
+
+TEST(PermissionQueue, OneQuestionPerOriginAndFeatureAndViewsGoneAreDropped)
+{
+    TFakeChromium first, second;
+    auto* third = new TFakeChromium;
+    TPermissionQueue queue;
+    EXPECT_TRUE(queue.Add(&first, {Other, TPageFeature::Geolocation}));
+    EXPECT_FALSE(queue.Add(&first, {Other, TPageFeature::Geolocation}));  // asked again: same question
+    EXPECT_FALSE(queue.Add(&second, {Other, TPageFeature::Geolocation})); // another view: same question
+    EXPECT_TRUE(queue.Add(third, {Other, TPageFeature::Camera}));
+    EXPECT_TRUE(queue.Add(&second, {Service, TPageFeature::Geolocation}));
+
+    ASSERT_TRUE(queue.Next());
+    EXPECT_EQ(queue.Next()->Feature, TPageFeature::Geolocation);
+    EXPECT_EQ(queue.Take(*queue.Next()).size(), 2);
+    delete third;
+    // The camera question's only asker is gone: the service's question is next.
+    ASSERT_TRUE(queue.Next());
+    EXPECT_EQ(queue.Next()->Origin, Service);
+    const auto all = queue.TakeAll();
+    ASSERT_EQ(all.size(), 1);
+    EXPECT_EQ(all[0].View, &second);
+    EXPECT_TRUE(queue.IsEmpty());
+    EXPECT_FALSE(queue.Next());
+}
+
+class PermissionPrompter : public TabsFixture
+{
+protected:
+    void SetUp() override
+    {
+        FMessages.Answer = IDYES;
+        TabsFixture::SetUp();
+    }
+
+    TPermissionPrompter FPrompter{FRegistry, FFlags, Config(), QStringLiteral("127.0.0.1:8765")};
+};
+
+TEST_F(PermissionPrompter, AFloodOfRequestsGetsOneQuestionAndEveryRequestAnAnswer)
+{
+    for (int i = 0; i < 100; ++i)
+        FView->RaisePermission(Other, TPageFeature::Geolocation);
+    FView->RaisePermission(Service, TPageFeature::Notifications); // answered at once
+    ASSERT_EQ(FView->Permissions.size(), 1u);
+    EXPECT_TRUE(FView->Permissions[0].Granted);
+    ASSERT_TRUE(WaitUntil([&] { return FView->Permissions.size() == 2; }));
+    EXPECT_EQ(FMessages.Boxes.size(), 1u);
+    EXPECT_EQ(FMessages.Boxes[0].Text, QStringLiteral("网站 maps.example.com 请求获取您的位置，是否允许？"));
+    EXPECT_TRUE(FView->Permissions[1].Granted);
+    EXPECT_EQ(TIniFile(Config()).ReadString(QStringLiteral("PERMISSIONS"),
+                                            QStringLiteral("geolocation@https://maps.example.com"), {}),
+              QStringLiteral("1"));
+    // Remembered: the next request is answered without a question.
+    FView->RaisePermission(Other, TPageFeature::Geolocation);
+    EXPECT_EQ(FView->Permissions.size(), 3u);
+    EXPECT_EQ(FMessages.Boxes.size(), 1u);
+}
+
+TEST_F(PermissionPrompter, TheProgramsEndDeniesWhatWaitsAndWhatComesAfter)
+{
+    FView->RaisePermission(Other, TPageFeature::Camera); // its question is not asked yet
+    FFlags.FClosing = true;
+    FPrompter.DenyPending();
+    ASSERT_EQ(FView->Permissions.size(), 1u);
+    EXPECT_FALSE(FView->Permissions[0].Granted);
+    FView->RaisePermission(Other, TPageFeature::MouseLock);
+    ASSERT_EQ(FView->Permissions.size(), 2u);
+    EXPECT_FALSE(FView->Permissions[1].Granted);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(FMessages.Boxes.empty());
+}
+
+} // namespace
