@@ -2,6 +2,8 @@
 
 #include "TestSupport.h"
 
+#include <filesystem>
+
 #include <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -89,6 +91,18 @@ TEST_F(SingleInstance, KilledHolderLeavesNoLockEvenWithChildrenAlive)
     ASSERT_GT(::read(ready[0], buffer, sizeof(buffer) - 1), 0);
     ::close(ready[0]);
     const pid_t grandchild = static_cast<pid_t>(QByteArray(buffer).trimmed().toLongLong());
+    // The child closes its copy of the lock only as its exec finishes, which
+    // may come after the holder went on: wait for that before judging.
+    const std::filesystem::path lockFile =
+        std::filesystem::canonical(FRuntime.File(FName + QStringLiteral(".lock")).toStdString());
+    const auto childHoldsLock = [&] {
+        std::error_code error;
+        for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(grandchild) + "/fd", error))
+            if (std::filesystem::read_symlink(fd.path(), error) == lockFile)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(WaitUntil([&] { return !childHoldsLock(); }));
 
     TInstanceLock probe;
     EXPECT_EQ(probe.Create(FName), TInstanceLock::TResult::AlreadyExists);
