@@ -4,6 +4,9 @@
 #include "downloads/DownloadController.h"
 #include "downloads/DownloadList.h"
 #include "engine/BrowserEngine.h"
+#include "page/CrashCover.h"
+#include "page/PageFind.h"
+#include "page/PageZoom.h"
 #include "page/PermissionPrompter.h"
 #include "platform/Platform.h"
 #include "platform/ShellMessage.h"
@@ -12,6 +15,8 @@
 #include "service/ServiceTasks.h"
 #include "shell/AppIcon.h"
 #include "shell/FullScreen.h"
+#include "shell/KeyCommands.h"
+#include "shell/PageHandler.h"
 #include "shell/ShellMessages.h"
 #include "shell/TrayNotifier.h"
 #include "shell/WindowPlacement.h"
@@ -23,7 +28,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QMenu>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QSessionManager>
 #include <QTimer>
@@ -37,7 +42,6 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
     resize(1008, 702);
     setMinimumSize(640, 480);
 
-    FPopupClock.start();
     FEngine.PrepareWindow(this);
     FPageControl1 = new TPageControl(this);
     auto* layout = new QVBoxLayout(this);
@@ -48,7 +52,6 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
     CreateTrayIcon();
     // Before the first view exists: each controller binds to the views as they come.
     CreateControllers();
-    connect(FRegistry, &TTabRegistry::ViewCreated, this, &TFormMain::BindEvents);
     connect(FRegistry, &TTabRegistry::ActiveChanged, this, &TFormMain::PageControl1Change);
     connect(FRegistry, &TTabRegistry::CaptionChanged, this, &TFormMain::RegistryCaptionChanged);
     // Gestures close through the message queue, after the mouse event is done.
@@ -92,6 +95,35 @@ TFormMain::~TFormMain()
 qint64 TFormMain::Handle()
 {
     return static_cast<qint64>(winId());
+}
+
+void TFormMain::CreateControllers()
+{
+    const QString config = ConfigFilePath();
+    FFind = new TPageFind(*FRegistry, *FPageControl1, *this, this);
+    FZoom = new TPageZoom(*FRegistry, *FPageControl1, *this, config, this);
+    FPermissions = new TPermissionPrompter(*FRegistry, *this, config, ServiceHost(), this);
+    FPrinting = new TPrintController(*FRegistry, *this, *this, this);
+    FDownloads = new TDownloadController(*FRegistry, *this, *this, this);
+    FTrayNotifier = new TTrayNotifier(*TrayIcon1, FEngine, *FRegistry, *FDownloads, *this, this);
+    connect(FTrayNotifier, &TTrayNotifier::ShowWindowRequested, this, &TFormMain::NShowMainClick);
+    FFullScreen = new TFullScreen(*this, *FRegistry, *FPageControl1, *this, [this] { return CurrentPlacement(); }, this);
+    FCrashCover = new TCrashCover(*FRegistry, *this, this);
+    FKeys = std::make_unique<TKeyCommands>(
+        *this, TKeyTargets{*FRegistry, *FPageControl1, *FFind, *FZoom, *FPrinting, *FDownloads, *FFullScreen}, *this);
+    connect(FFind, &TPageFind::KeyPressed, this, [this](const TKeyPress& key) { FKeys->Run(key, TKeySource::FindBar); });
+    auto* handler = new TPageHandler(*this, *FRegistry, *FDownloads, *FFullScreen, *FKeys, *this, this);
+    connect(handler, &TPageHandler::ClearCacheRequested, this, &TFormMain::ClearCacheAndRestart);
+    connect(handler, &TPageHandler::ReloginRequested, this, &TFormMain::NReloginClick);
+}
+
+void TFormMain::EndPendingWork()
+{
+    FStrip->Stop();
+    FPermissions->DenyPending();
+    FDownloads->End();
+    FPrinting->End();
+    FFullScreen->Leave();
 }
 
 void TFormMain::FormCreate()
@@ -153,6 +185,47 @@ void TFormMain::StartBackgroundTasks()
     FVersionTask = new TVersionCheckTask(this);
     connect(FVersionTask, &TVersionCheckTask::UpdateOffered, this, &TFormMain::AskForUpdate);
     FVersionTask->Start();
+}
+
+void TFormMain::LoginTaskReady(const QString& address)
+{
+    FLoginUrl = address;
+    FCrashCover->SetLoginUrl(address);
+    // The address already came through the event queue. Posting once more
+    // would leave it waiting behind the window's first frames (tens of
+    // milliseconds); handled now, it loads before they are drawn.
+    TShellEvent message(WM_SHELL_LOGIN);
+    QCoreApplication::sendEvent(this, &message);
+}
+
+void TFormMain::PageControl1Change()
+{
+    if (FClosing)
+        return;
+    FRegistry->RecalcTabWidth();
+    TBrowserTab* tab = FRegistry->ActiveTab();
+    if (!tab || !tab->Sheet)
+        return;
+    ShowCaptionOf(tab->Sheet->Caption);
+    if (tab->Browser && tab->Window)
+        tab->Window->setFocus();
+}
+
+void TFormMain::RegistryCaptionChanged(int index)
+{
+    if (index == FPageControl1->ActivePageIndex())
+        ShowCaptionOf(FPageControl1->Page(index)->Caption);
+}
+
+void TFormMain::ShowCaptionOf(const QString& caption)
+{
+    setWindowTitle(QStringLiteral("%1 - %2 %3").arg(caption, AppTitle(), QLatin1String(ClientVersion)));
+}
+
+void TFormMain::keyPressEvent(QKeyEvent* event)
+{
+    if (!FKeys->Run({event->key(), event->modifiers(), event->isAutoRepeat()}, TKeySource::Shell))
+        QWidget::keyPressEvent(event);
 }
 
 void TFormMain::ApplyPlacement(const TWindowPlacement& placement)

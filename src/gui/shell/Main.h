@@ -1,12 +1,8 @@
 #pragma once
 
 #include "config/ConfigFile.h"
-#include "engine/Chromium.h"
-#include "page/KeyRouting.h"
-#include "page/PopupLimit.h"
 #include "shell/CloseRules.h"
 
-#include <QElapsedTimer>
 #include <QWidget>
 
 #include <memory>
@@ -18,6 +14,7 @@ class TBrowserEngine;
 class TCrashCover;
 class TDownloadController;
 class TFullScreen;
+class TKeyCommands;
 class TLoginAddressTask;
 class TPageControl;
 class TPageFind;
@@ -35,7 +32,7 @@ class TWindowFrameFilter;
 // rules and the private messages, and the wiring that makes the tab
 // registry, the tab strip and each feature's controller. The tabs live in
 // the registry; each feature in its controller.
-class TFormMain : public QWidget, public TShutdownFlags, private TChromiumHandler
+class TFormMain : public QWidget, public TShutdownFlags
 {
     Q_OBJECT
 
@@ -83,28 +80,14 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    // Hooks the views ask synchronously (MainPages.cpp).
-    TChromium* crmBeforePopup(TChromium* Sender, const TPopupRequest& Request) override;
-    void crmBeforeResourceLoad(TChromium* Sender, const QUrl& Url, TRequestHeaders& Headers) override;
-    void crmJsdialog(TChromium* Sender, const TJsDialogRequest& Request, TJsDialogReply& Reply) override;
-    void crmBeforeContextMenu(TChromium* Sender, const TContextMenuParams& Params, TContextMenuModel& Model) override;
-    void crmBeforeDownload(TChromium* Sender, const TDownloadRequest& Request, TDownloadReply& Reply) override;
-    bool crmFullScreenRequest(TChromium* Sender, bool ToggleOn) override;
-    bool crmPreKeyEvent(TChromium* Sender, const TKeyPress& Key) override;
-
-    // What the views report to the window itself.
-    void BindEvents(TChromium* view);
-    void crmClose(TChromium* Sender);
-    // Routes a key and does what it asks; gives whether the shell keeps it.
-    bool RunKey(const TKeyPress& Key, TKeySource Source);
-    void RunKeyCommand(const TKeyRoute& Route);
-
     void CreateControllers();
     void PageControl1Change();
     void RegistryCaptionChanged(int index);
     void LoginTaskReady(const QString& address);
     // Ends what may still wait for an answer once the program is ending.
     void EndPendingWork();
+    // The page command: the window closes and the cache reset follows.
+    void ClearCacheAndRestart();
 
     void FormCreate();
     void FormDestroy();
@@ -143,10 +126,9 @@ private:
     TTrayNotifier* FTrayNotifier = nullptr;
     TFullScreen* FFullScreen = nullptr;
     TCrashCover* FCrashCover = nullptr;
+    std::unique_ptr<TKeyCommands> FKeys;
 
     QString FLoginUrl;
-    TPopupLimit FPopupLimit;
-    QElapsedTimer FPopupClock;
     TWindowPlacement FStartPlacement;
     // A restored normal window waits for its frame: until then its own
     // geometry says nothing about the outer rectangle.

@@ -1,5 +1,6 @@
-// The tray icon and its menu: showing the window, logging in again, the
-// settings and about windows, the exit, and the update question.
+// The tray icon and its menu: showing the window, the settings and about
+// windows, the exit; and the ways this process hands over to another: logging
+// in again, the cache reset and the update.
 
 #include "shell/Main.h"
 
@@ -82,6 +83,15 @@ void TFormMain::NReloginClick()
     // No arguments: the new instance starts from scratch, with a fresh
     // fingerprint and login address.
     StartWhenEnded({Platform::ExecutablePath(), {}, gAppDir});
+}
+
+void TFormMain::ClearCacheAndRestart()
+{
+    FClosing = true;
+    FExitRequested = true;
+    FConfirmExit = false;
+    close();
+    RestartWithEmptyCache();
 }
 
 void TFormMain::AskForUpdate(const QString& question)

@@ -71,6 +71,11 @@ TTabPage* TTabRegistry::PageOf(const TChromium* view) const
     return nullptr;
 }
 
+int TTabRegistry::IndexOfPage(const QWidget* page) const
+{
+    return FPages.IndexOf(page);
+}
+
 TBrowserTab* TTabRegistry::FindTab(int id) const
 {
     return FTabMap.value(id, nullptr);

@@ -57,6 +57,8 @@ public:
     bool ActivateTabOf(const TChromium* view);
     // The page a view shows in, or nullptr.
     TTabPage* PageOf(const TChromium* view) const;
+    // The index of a page, or -1 once it is gone.
+    int IndexOfPage(const QWidget* page) const;
     int NextTabId() const { return FNextTabId; }
     TTabPage* Placeholder() const { return FPlaceholderWnd; }
     // Page indexes of the tabs whose page loads; an entry may outlive its

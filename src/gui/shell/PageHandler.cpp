@@ -1,0 +1,146 @@
+#include "shell/PageHandler.h"
+
+#include "core/Global.h"
+#include "downloads/DownloadController.h"
+#include "page/PageCommand.h"
+#include "page/PageMenu.h"
+#include "shell/FullScreen.h"
+#include "shell/KeyCommands.h"
+#include "shell/ShellMessages.h"
+#include "tabs/PageControl.h"
+#include "tabs/TabRegistry.h"
+#include "widgets/AppMessageBox.h"
+#include "widgets/ShutdownFlags.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+TPageHandler::TPageHandler(QWidget& window, TTabRegistry& registry, TDownloadController& downloads,
+                           TFullScreen& fullScreen, TKeyCommands& keys, const TShutdownFlags& flags, QObject* parent)
+    : QObject(parent), FWindow(window), FRegistry(registry), FDownloads(downloads), FFullScreen(fullScreen),
+      FKeys(keys), FFlags(flags)
+{
+    FPopupClock.start();
+    connect(&FRegistry, &TTabRegistry::ViewCreated, this, &TPageHandler::ViewCreated);
+}
+
+void TPageHandler::ViewCreated(TChromium* view)
+{
+    view->SetHandler(this);
+    connect(view, &TChromium::TitleChanged, this, [this, view](const QString& title) {
+        if (!FFlags.FClosing)
+            FRegistry.SetTitle(view, title);
+    });
+    connect(view, &TChromium::LoadingStateChanged, this, [this, view](bool loading) {
+        if (!FFlags.FClosing)
+            FRegistry.SetTabLoading(view, !loading);
+    });
+    connect(view, &TChromium::CloseRequested, this, [this, view] { crmClose(view); });
+    connect(view, &TChromium::ContextMenuCommand, this, [this, view](const TContextMenuParams& params, int id) {
+        RunPageMenuCommand(&FWindow, view, params, id);
+    });
+    connect(view, &TChromium::KeyUnhandled, this,
+            [this](const TKeyPress& key) { FKeys.Run(key, TKeySource::PageUnhandled); });
+}
+
+TChromium* TPageHandler::crmBeforePopup(TChromium* Sender, const TPopupRequest& Request)
+{
+    // Shutting down, or no tab opened yet: the page gets no window.
+    if (FFlags.FClosing)
+        return nullptr;
+    if (!FPopupLimit.Allow(Sender ? Sender->Tag : 0, Request.UserGesture, FPopupClock.elapsed())) {
+        qDebug().noquote() << QStringLiteral("Popup refused: more than %1 a minute without a click from tab %2")
+                                  .arg(TPopupLimit::Limit)
+                                  .arg(Sender ? Sender->Tag : 0);
+        return nullptr;
+    }
+    TChromium* view = FRegistry.NewPopupView();
+    if (!view)
+        return nullptr;
+    TPopupInfo info;
+    info.Window = view;
+    info.Background = Request.Disposition == TWindowDisposition::NewBackgroundTab;
+    QCoreApplication::postEvent(&FWindow, new TPopupTabEvent(info));
+    return view;
+}
+
+void TPageHandler::crmBeforeResourceLoad(TChromium*, const QUrl&, TRequestHeaders& Headers)
+{
+    Headers.Set("Accept-Language", "zh-CN");
+}
+
+void TPageHandler::crmJsdialog(TChromium*, const TJsDialogRequest& Request, TJsDialogReply& Reply)
+{
+    // Shutting down: no box and no command any more; the page sees a
+    // cancelled dialog.
+    if (FFlags.FClosing) {
+        Reply.Handled = true;
+        return;
+    }
+    const TPageCommand command = ParsePageCommand(Request.MessageText);
+    switch (command.Kind) {
+    case TPageCommandKind::Dialog:
+        Reply.Handled = true;
+        if (Request.Type == TJsDialogType::Confirm) {
+            if (ShowMessageBox(QString(), Request.MessageText, MB_YESNO) == IDYES) {
+                Reply.Success = true;
+                Reply.HasInput = true;
+                Reply.UserInput = Request.DefaultPromptText;
+            }
+        } else {
+            // Alert and prompt alike: the text and one OK button; a prompt
+            // collects nothing and gives the page null.
+            ShowMessageBox(AppTitle(), Request.MessageText, MB_OK);
+        }
+        return;
+    case TPageCommandKind::EngineOwn:
+        return; // not handled: the engine shows the full text itself
+    case TPageCommandKind::ClearCache:
+        Reply.Handled = true;
+        Q_EMIT ClearCacheRequested();
+        return;
+    case TPageCommandKind::Relogin:
+        Reply.Handled = true;
+        Q_EMIT ReloginRequested();
+        return;
+    }
+}
+
+void TPageHandler::crmBeforeContextMenu(TChromium*, const TContextMenuParams& Params, TContextMenuModel& Model)
+{
+    EditPageMenu(Params, Model);
+}
+
+void TPageHandler::crmBeforeDownload(TChromium*, const TDownloadRequest& Request, TDownloadReply& Reply)
+{
+    FDownloads.BeforeDownload(Request, Reply);
+}
+
+bool TPageHandler::crmFullScreenRequest(TChromium* Sender, bool ToggleOn)
+{
+    return FFullScreen.PageRequest(Sender, ToggleOn);
+}
+
+bool TPageHandler::crmPreKeyEvent(TChromium*, const TKeyPress& Key)
+{
+    return FKeys.Run(Key, TKeySource::PageBefore);
+}
+
+void TPageHandler::crmClose(TChromium* Sender)
+{
+    // Deferred: the page that asked is still inside its own event. A page
+    // closing itself never switches the shell off: a popup's tab closes
+    // like any other, and the first tab's page hides the window.
+    TTabPage* page = FRegistry.PageOf(Sender);
+    if (page && FRegistry.IndexOfPage(page) > 1) {
+        QTimer::singleShot(0, this, [this, page = QPointer<TTabPage>(page)] {
+            if (page)
+                FRegistry.CloseTab(FRegistry.IndexOfPage(page));
+        });
+        return;
+    }
+    QTimer::singleShot(0, &FWindow, [window = &FWindow] { window->close(); });
+}

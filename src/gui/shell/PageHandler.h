@@ -1,0 +1,55 @@
+#pragma once
+
+#include "engine/Chromium.h"
+#include "page/PopupLimit.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+
+class QWidget;
+class TDownloadController;
+class TFullScreen;
+class TKeyCommands;
+class TTabRegistry;
+struct TShutdownFlags;
+
+// The handler of every view: it answers what the engine asks synchronously
+// (popups, dialogs and page commands, the page menu, downloads, full screen,
+// keys) and passes on what the views report (titles, loading, a page that
+// closes itself), each to the feature that owns it.
+class TPageHandler : public QObject, private TChromiumHandler
+{
+    Q_OBJECT
+
+public:
+    // window: the main window, which turns popups into tabs through its
+    // messages and owns the dialogs.
+    TPageHandler(QWidget& window, TTabRegistry& registry, TDownloadController& downloads, TFullScreen& fullScreen,
+                 TKeyCommands& keys, const TShutdownFlags& flags, QObject* parent = nullptr);
+
+Q_SIGNALS:
+    // The page commands that end this process.
+    void ClearCacheRequested();
+    void ReloginRequested();
+
+private:
+    TChromium* crmBeforePopup(TChromium* Sender, const TPopupRequest& Request) override;
+    void crmBeforeResourceLoad(TChromium* Sender, const QUrl& Url, TRequestHeaders& Headers) override;
+    void crmJsdialog(TChromium* Sender, const TJsDialogRequest& Request, TJsDialogReply& Reply) override;
+    void crmBeforeContextMenu(TChromium* Sender, const TContextMenuParams& Params, TContextMenuModel& Model) override;
+    void crmBeforeDownload(TChromium* Sender, const TDownloadRequest& Request, TDownloadReply& Reply) override;
+    bool crmFullScreenRequest(TChromium* Sender, bool ToggleOn) override;
+    bool crmPreKeyEvent(TChromium* Sender, const TKeyPress& Key) override;
+
+    void ViewCreated(TChromium* view);
+    void crmClose(TChromium* Sender);
+
+    QWidget& FWindow;
+    TTabRegistry& FRegistry;
+    TDownloadController& FDownloads;
+    TFullScreen& FFullScreen;
+    TKeyCommands& FKeys;
+    const TShutdownFlags& FFlags;
+    TPopupLimit FPopupLimit;
+    QElapsedTimer FPopupClock;
+};
