@@ -10,7 +10,6 @@
 #include "page/PermissionPrompter.h"
 #include "platform/Platform.h"
 #include "platform/ShellMessage.h"
-#include "platform/WindowFrame.h"
 #include "print/PrintController.h"
 #include "service/ServiceTasks.h"
 #include "shell/AppIcon.h"
@@ -158,20 +157,8 @@ void TFormMain::FormCreate()
     TrayIcon1->setToolTip(AppTitle());
     TrayIcon1->show();
 
-    if ((FStartPlacement.State & 0xFF) != 2) {
-        ApplyPlacement(FStartPlacement);
-        // The window manager tells the frame only after the window is shown;
-        // then the client goes inside the saved rectangle. Without one the
-        // window has no frame and already stands where it was saved.
-        if (WindowFrame::IsAnnounced()) {
-            FAwaitingFrame = true;
-            FFrameFilter = std::make_unique<TWindowFrameFilter>([this](qint64 window) {
-                if (FAwaitingFrame && window == Handle())
-                    QTimer::singleShot(0, this, &TFormMain::FitPlacementToFrame);
-            });
-            qApp->installNativeEventFilter(FFrameFilter.get());
-        }
-    }
+    if ((FStartPlacement.State & 0xFF) != 2)
+        FFrameFit = new TFrameFit(*this, FStartPlacement, this);
 
     StartBackgroundTasks();
     FRegistry->PrepareLoginView();
@@ -228,15 +215,6 @@ void TFormMain::keyPressEvent(QKeyEvent* event)
         QWidget::keyPressEvent(event);
 }
 
-void TFormMain::ApplyPlacement(const TWindowPlacement& placement)
-{
-    // The saved values are the outer rectangle. The frame is not known yet,
-    // so the client takes the whole rectangle for now.
-    move(placement.Left, placement.Top);
-    resize(qMax(placement.Right - placement.Left, minimumWidth()),
-           qMax(placement.Bottom - placement.Top, minimumHeight()));
-}
-
 void TFormMain::ShowInitialState()
 {
     switch (FStartPlacement.State) {
@@ -249,33 +227,8 @@ void TFormMain::ShowInitialState()
 void TFormMain::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (!FAwaitingFrame)
-        return;
-    // The frame may have been told before this show; and a window manager
-    // that never tells it for this window must not hold the placement for good.
-    QTimer::singleShot(0, this, &TFormMain::FitPlacementToFrame);
-    QTimer::singleShot(5000, this, &TFormMain::EndPlacementWait);
-}
-
-void TFormMain::FitPlacementToFrame()
-{
-    if (!FAwaitingFrame)
-        return;
-    const std::optional<QMargins> frame = WindowFrame::Extents(Handle());
-    if (!frame)
-        return;
-    EndPlacementWait();
-    if (!isMaximized())
-        setGeometry(ClientRectInFrame(FStartPlacement, *frame, minimumSize()));
-}
-
-void TFormMain::EndPlacementWait()
-{
-    FAwaitingFrame = false;
-    if (FFrameFilter) {
-        qApp->removeNativeEventFilter(FFrameFilter.get());
-        FFrameFilter.reset();
-    }
+    if (FFrameFit)
+        FFrameFit->WindowShown();
 }
 
 TWindowPlacement TFormMain::CurrentPlacement() const
@@ -285,9 +238,7 @@ TWindowPlacement TFormMain::CurrentPlacement() const
         return *placement;
     TWindowPlacement placement;
     placement.State = isMinimized() ? 1 : (isMaximized() ? 2 : 0);
-    if (FAwaitingFrame) {
-        // Before the frame is known the window stands, as far as anyone can
-        // tell, at the rectangle it was restored to.
+    if (FFrameFit && FFrameFit->Waiting()) {
         placement.Left = FStartPlacement.Left;
         placement.Top = FStartPlacement.Top;
         placement.Right = FStartPlacement.Right;
@@ -318,7 +269,8 @@ void TFormMain::FormDestroy()
     FVersionTask = nullptr;
     if (FMessageFilter)
         qApp->removeNativeEventFilter(FMessageFilter.get());
-    EndPlacementWait();
+    if (FFrameFit)
+        FFrameFit->End();
     gInstanceMutex.Release();
     FStrip->Stop();
 }

@@ -26,7 +26,7 @@ class TTabRegistry;
 class TTabStrip;
 class TTrayNotifier;
 class TVersionCheckTask;
-class TWindowFrameFilter;
+class TFrameFit;
 
 // The program's one main window: placement, tray icon and menu, the close
 // rules and the private messages, and the wiring that makes the tab
@@ -95,11 +95,6 @@ private:
     void CreateTrayIcon();
     // The window caption for a tab: "<tab> - Velmar房产ERP <version>".
     void ShowCaptionOf(const QString& caption);
-    void ApplyPlacement(const TWindowPlacement& placement);
-    // Puts the frame at the saved outer rectangle once the window manager
-    // has said how large its frame is.
-    void FitPlacementToFrame();
-    void EndPlacementWait();
     void HideToTray();
     void StartBackgroundTasks();
 
@@ -115,7 +110,7 @@ private:
     TLoginAddressTask* FLoginTask = nullptr;
     TVersionCheckTask* FVersionTask = nullptr;
     std::unique_ptr<TShellMessageFilter> FMessageFilter;
-    std::unique_ptr<TWindowFrameFilter> FFrameFilter;
+    TFrameFit* FFrameFit = nullptr; // a restored window's wait for its frame
 
     // The features' controllers, children of the window.
     TPageFind* FFind = nullptr;
@@ -130,9 +125,6 @@ private:
 
     QString FLoginUrl;
     TWindowPlacement FStartPlacement;
-    // A restored normal window waits for its frame: until then its own
-    // geometry says nothing about the outer rectangle.
-    bool FAwaitingFrame = false;
     bool FConfigWriteReported = false;
     bool FHandleWritten = false;
 };
