@@ -89,16 +89,16 @@ TEST_F(TabRegistry, LoginTabThenPopupsGetIdsAndPlaceholders)
 {
     ASSERT_EQ(Pages().PageCount(), 2);
     EXPECT_EQ(Pages().ActivePageIndex(), 1);
-    EXPECT_FALSE(Page(0)->TabVisible);
+    EXPECT_FALSE(FRegistry.TabVisible(0));
     EXPECT_EQ(FRegistry.FindTab(1)->Sheet, Page(0)); // page 0's record until the login tab opens
     EXPECT_EQ(FRegistry.NewPopupView(), nullptr);    // no placeholder yet: no popup
 
     Login();
     ASSERT_EQ(Pages().PageCount(), 3);
-    EXPECT_EQ(Page(1)->Caption, QStringLiteral("Velmar房产ERP"));
+    EXPECT_EQ(FRegistry.Caption(1), QStringLiteral("Velmar房产ERP"));
     EXPECT_EQ(ViewOn(1)->Loads, QStringList{QStringLiteral("http://service/?ComputerName=x")});
     EXPECT_EQ(FRegistry.FindTab(1)->Sheet, Page(1)); // the record added last wins
-    EXPECT_FALSE(Page(2)->TabVisible);
+    EXPECT_FALSE(FRegistry.TabVisible(2));
     EXPECT_EQ(Page(2)->Tag, 2);
     EXPECT_EQ(FRegistry.NextTabId(), 2);
     EXPECT_EQ(FRegistry.Placeholder(), Page(2));
@@ -111,7 +111,7 @@ TEST_F(TabRegistry, LoginTabThenPopupsGetIdsAndPlaceholders)
         EXPECT_EQ(view->TextEncoding, QStringLiteral("gb2312")); // pages without a charset read as GB text
     Pump();
     EXPECT_EQ(Pages().PageCount(), 4);
-    EXPECT_TRUE(Page(2)->TabVisible);
+    EXPECT_TRUE(FRegistry.TabVisible(2));
     EXPECT_EQ(Pages().ActivePageIndex(), 2);
     EXPECT_EQ(FRegistry.FindTab(2)->Browser, popup);
     EXPECT_EQ(Page(3)->Tag, 3);
@@ -119,7 +119,7 @@ TEST_F(TabRegistry, LoginTabThenPopupsGetIdsAndPlaceholders)
     Popup(2, true); // Ctrl+click: a background tab
     Pump();
     EXPECT_EQ(Pages().ActivePageIndex(), 2);
-    EXPECT_TRUE(Page(3)->TabVisible);
+    EXPECT_TRUE(FRegistry.TabVisible(3));
 
     // A burst: every popup gets its own tab, in order, none lost or doubled.
     std::vector<TChromium*> burst;
@@ -129,11 +129,11 @@ TEST_F(TabRegistry, LoginTabThenPopupsGetIdsAndPlaceholders)
     ASSERT_EQ(Pages().PageCount(), 4 + 1 + 20);
     for (int i = 0; i < 20; ++i) {
         TTabPage* page = Page(4 + i);
-        EXPECT_TRUE(page->TabVisible) << i;
+        EXPECT_TRUE(FRegistry.TabVisible(4 + i)) << i;
         EXPECT_EQ(FRegistry.FindTab(page->Tag)->Browser, burst[static_cast<size_t>(i)]) << i;
         EXPECT_EQ(page->Tag, 4 + i) << i;
     }
-    EXPECT_FALSE(Page(Pages().PageCount() - 1)->TabVisible);
+    EXPECT_FALSE(FRegistry.TabVisible(Pages().PageCount() - 1));
 }
 
 TEST_F(TabRegistry, ALoginViewMadeAheadBecomesTheFirstTabsViewAndIsSilentUntilThen)
@@ -144,7 +144,7 @@ TEST_F(TabRegistry, ALoginViewMadeAheadBecomesTheFirstTabsViewAndIsSilentUntilTh
     EXPECT_TRUE(ahead->Loads.isEmpty()); // nothing reaches the service before the login address
     ahead->RaiseTitle(QStringLiteral("too early"));
     ahead->RaiseLoading(true);
-    EXPECT_EQ(Page(1)->Caption, QStringLiteral("正在检测安全环境..."));
+    EXPECT_EQ(FRegistry.Caption(1), QStringLiteral("正在检测安全环境..."));
     EXPECT_TRUE(FRegistry.LoadingPages().isEmpty());
 
     const size_t viewsBefore = FEngine.Views.size();
@@ -155,7 +155,7 @@ TEST_F(TabRegistry, ALoginViewMadeAheadBecomesTheFirstTabsViewAndIsSilentUntilTh
     EXPECT_EQ(ahead->Tag, 1);
     EXPECT_EQ(FRegistry.FindTab(1)->Browser, ahead);
     EXPECT_EQ(Page(2), FRegistry.Placeholder()); // the same pages, ids and captions as without it
-    EXPECT_EQ(Page(1)->Caption, QStringLiteral("Velmar房产ERP"));
+    EXPECT_EQ(FRegistry.Caption(1), QStringLiteral("Velmar房产ERP"));
 }
 
 TEST_F(TabRegistry, BlankAddressesOpenAboutBlankAndOthersStayAsGiven)
@@ -212,12 +212,12 @@ TEST_F(TabRegistry, TitlesBecomeCaptionsAndLoadingIsTracked)
     TFakeChromium* first = ViewOn(1);
     TFakeChromium* second = ViewOn(2);
     first->RaiseTitle(QStringLiteral("Login page"));
-    EXPECT_EQ(Page(1)->Caption, QStringLiteral("Velmar房产ERP")); // the first tab keeps the title
+    EXPECT_EQ(FRegistry.Caption(1), QStringLiteral("Velmar房产ERP")); // the first tab keeps the title
     second->RaiseTitle(QStringLiteral("  子页面 1  "));
-    EXPECT_EQ(Page(2)->Caption, QStringLiteral("  子页面 1  "));
+    EXPECT_EQ(FRegistry.Caption(2), QStringLiteral("  子页面 1  "));
     for (const char* ignored : {"about:blank", " about:blank ", "   ", ""})
         second->RaiseTitle(QString::fromUtf8(ignored));
-    EXPECT_EQ(Page(2)->Caption, QStringLiteral("  子页面 1  "));
+    EXPECT_EQ(FRegistry.Caption(2), QStringLiteral("  子页面 1  "));
     second->RaiseTitle(QString(100000, QLatin1Char('x')));
     PaintStrip(); // a huge title is cut, not a problem
 
@@ -247,9 +247,9 @@ TEST_F(TabRegistry, PopupTitledBeforeItsTabKeepsOneLiveRecord)
     auto* popup = static_cast<TFakeChromium*>(Popup(1));
     popup->RaiseTitle(QStringLiteral("早到的标题")); // before WM_SHELL_POPUP_TAB is handled
     TTabPage* page = Page(2);
-    EXPECT_EQ(page->Caption, QStringLiteral("早到的标题"));
+    EXPECT_EQ(FRegistry.Caption(2), QStringLiteral("早到的标题"));
     Pump();
-    EXPECT_EQ(page->Caption, QStringLiteral("Velmar房产ERP"));
+    EXPECT_EQ(FRegistry.Caption(2), QStringLiteral("Velmar房产ERP"));
     const int id = page->Tag;
     TBrowserTab* registered = FRegistry.FindTab(id);
     EXPECT_EQ(registered->Window, popup);
@@ -263,7 +263,7 @@ TEST_F(TabRegistry, DrawingRecordsHitRectanglesAndAnimates)
     Popup(1);
     Pump();
     FRegistry.SetCaption(Page(2), QString());
-    EXPECT_EQ(Page(2)->Caption, QStringLiteral("新页面"));
+    EXPECT_EQ(FRegistry.Caption(2), QStringLiteral("新页面"));
 
     const int y = (29 - QFontMetrics(Pages().font()).height()) / 2 + 2;
     EXPECT_EQ(CloseRectOf(1).Left, 178 - 19);
@@ -489,7 +489,7 @@ TEST_F(FormMainTabs, PageClosingItselfClosesItsTabOrHidesAndTheShellGoesOn)
     Pump();
     EXPECT_EQ(Pages().PageCount(), 4);
     ViewOn(2)->RaiseTitle(QStringLiteral("still titled"));
-    EXPECT_EQ(Pages().Page(2)->Caption, QStringLiteral("still titled"));
+    EXPECT_EQ(FForm->Registry().Caption(2), QStringLiteral("still titled"));
     int boxes = 0;
     SetMessageBoxHook([&boxes](const QString&, const QString&, int) { ++boxes; return IDYES; });
     TJsDialogRequest confirm;

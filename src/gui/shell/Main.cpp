@@ -193,7 +193,7 @@ void TFormMain::PageControl1Change()
     TBrowserTab* tab = FRegistry->ActiveTab();
     if (!tab || !tab->Sheet)
         return;
-    ShowCaptionOf(tab->Sheet->Caption);
+    ShowCaptionOf(FRegistry->Caption(FRegistry->IndexOfPage(tab->Sheet)));
     if (tab->Browser && tab->Window)
         tab->Window->setFocus();
 }
@@ -201,7 +201,7 @@ void TFormMain::PageControl1Change()
 void TFormMain::RegistryCaptionChanged(int index)
 {
     if (index == FPageControl1->ActivePageIndex())
-        ShowCaptionOf(FPageControl1->Page(index)->Caption);
+        ShowCaptionOf(FRegistry->Caption(index));
 }
 
 void TFormMain::ShowCaptionOf(const QString& caption)

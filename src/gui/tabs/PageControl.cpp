@@ -40,7 +40,7 @@ int TPageControl::AddPage(TTabPage* page)
     FStack->addWidget(page);
     FPages.push_back(page);
     UpdatePositions();
-    if (FActive < 0 && page->TabVisible)
+    if (FActive < 0 && FPositions.back() >= 0)
         SetActivePageIndex(PageCount() - 1);
     update();
     return PageCount() - 1;
@@ -72,13 +72,16 @@ void TPageControl::SetActivePageIndex(int index)
     update();
 }
 
-void TPageControl::SetTabVisible(int index, bool visible)
+void TPageControl::SetModel(const TTabModel* model)
 {
-    if (TTabPage* page = Page(index)) {
-        page->TabVisible = visible;
-        UpdatePositions();
-        update();
-    }
+    FModel = model;
+    TabsChanged();
+}
+
+void TPageControl::TabsChanged()
+{
+    UpdatePositions();
+    update();
 }
 
 void TPageControl::SetTabWidth(int width)
@@ -94,8 +97,9 @@ void TPageControl::UpdatePositions()
     FPositions.resize(FPages.size());
     FVisiblePages.clear();
     for (size_t i = 0; i < FPages.size(); ++i) {
-        FPositions[i] = FPages[i]->TabVisible ? static_cast<int>(FVisiblePages.size()) : -1;
-        if (FPages[i]->TabVisible)
+        const bool visible = !FModel || FModel->TabVisible(static_cast<int>(i));
+        FPositions[i] = visible ? static_cast<int>(FVisiblePages.size()) : -1;
+        if (visible)
             FVisiblePages.push_back(static_cast<int>(i));
     }
 }
@@ -186,7 +190,7 @@ void TPageControl::paintEvent(QPaintEvent* event)
     QRect activePlace;
     int position = 0;
     for (int i = 0; i < PageCount(); ++i) {
-        if (!FPages[static_cast<size_t>(i)]->TabVisible)
+        if (FPositions[static_cast<size_t>(i)] < 0)
             continue;
         const QRect place(position++ * FTabWidth, 0, FTabWidth, TabHeight);
         if (place.left() >= width())

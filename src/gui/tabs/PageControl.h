@@ -8,15 +8,22 @@
 class QStackedWidget;
 class QTimer;
 
-// One page of the tab control: its content, id, caption and whether its tab shows.
+// One page of the tab control: its content and the id of its tab. What its
+// tab shows is the tab registry's.
 class TTabPage : public QWidget
 {
 public:
     using QWidget::QWidget;
 
     int Tag = 0;
-    QString Caption;
-    bool TabVisible = true;
+};
+
+// Which pages have a tab; the tab registry answers.
+class TTabModel
+{
+public:
+    virtual ~TTabModel() = default;
+    virtual bool TabVisible(int index) const = 0;
 };
 
 // Draws what a tab shows over its background. Paint only: it reads state
@@ -47,7 +54,8 @@ public:
     TTabPage* Page(int index) const;
     int IndexOf(const QWidget* page) const;
 
-    // Appends page (the control takes ownership) and gives its index.
+    // Appends page (the control takes ownership) and gives its index. The
+    // model answers for it already.
     int AddPage(TTabPage* page);
     // Removes and destroys the page at index; the active index is left to the caller.
     void DeletePage(int index);
@@ -55,7 +63,10 @@ public:
     int ActivePageIndex() const { return FActive; }
     // Selecting in code does not raise Changed.
     void SetActivePageIndex(int index);
-    void SetTabVisible(int index, bool visible);
+    // Not owned; without one every page has a tab.
+    void SetModel(const TTabModel* model);
+    // The model's visibility changed: the tabs are laid out again.
+    void TabsChanged();
 
     int TabWidth() const { return FTabWidth; }
     void SetTabWidth(int width);
@@ -114,5 +125,6 @@ private:
     int FTabWidth = 178;
     QPoint FMousePos{-1, -1};
     const TTabDrawer* FDrawer = nullptr;
+    const TTabModel* FModel = nullptr;
     bool FStripHidden = false;
 };

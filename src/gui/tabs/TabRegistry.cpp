@@ -24,13 +24,52 @@ QVBoxLayout* FillLayout(QWidget* page)
 } // namespace
 
 TTabRegistry::TTabRegistry(TPageControl& pages, TBrowserEngine& engine, QObject* parent)
-    : QObject(parent), FPages(pages), FEngine(engine)
+    : QObject(parent), FPages(pages), FPagesAlive(&pages), FEngine(engine)
 {
+    FPages.SetModel(this);
     // A tab the user clicks is announced like one chosen in code.
     connect(&FPages, &TPageControl::Changed, this, [this] { Q_EMIT ActiveChanged(FPages.ActivePageIndex()); });
 }
 
-TTabRegistry::~TTabRegistry() = default;
+TTabRegistry::~TTabRegistry()
+{
+    // The control may have gone first (the window deletes it with its views).
+    if (FPagesAlive)
+        FPagesAlive->SetModel(nullptr);
+}
+
+void TTabRegistry::AddPage(TTabPage* page, const QString& caption, bool visible)
+{
+    FPageTabs.push_back({caption, visible});
+    FPages.AddPage(page);
+}
+
+void TTabRegistry::DeletePage(int index)
+{
+    if (index < 0 || index >= static_cast<int>(FPageTabs.size()))
+        return;
+    FPageTabs.erase(FPageTabs.begin() + index);
+    FPages.DeletePage(index);
+}
+
+void TTabRegistry::SetTabVisible(int index, bool visible)
+{
+    if (index < 0 || index >= static_cast<int>(FPageTabs.size()))
+        return;
+    FPageTabs[static_cast<size_t>(index)].Visible = visible;
+    FPages.TabsChanged();
+}
+
+bool TTabRegistry::TabVisible(int index) const
+{
+    return index >= 0 && index < static_cast<int>(FPageTabs.size()) && FPageTabs[static_cast<size_t>(index)].Visible;
+}
+
+QString TTabRegistry::Caption(int index) const
+{
+    return index >= 0 && index < static_cast<int>(FPageTabs.size()) ? FPageTabs[static_cast<size_t>(index)].Caption
+                                                                    : QString();
+}
 
 void TTabRegistry::CreatePages()
 {
@@ -38,28 +77,28 @@ void TTabRegistry::CreatePages()
     FDesignView = FEngine.CreateView(page0);
     FDesignView->Tag = 0; // the design-time view: no record bears its id
     FillLayout(page0)->addWidget(FDesignView);
-    FPages.AddPage(page0);
+    AddPage(page0, QString(), true);
     Q_EMIT ViewCreated(FDesignView);
 
     auto* page1 = new TTabPage();
     page1->Tag = 1;
-    page1->Caption = QString::fromUtf8(kWaitingCaption);
+    const QString waitingText = QString::fromUtf8(kWaitingCaption);
     // The waiting text and, once made, the login view share the page; the
     // text stays on top until the login address is loaded.
     auto* stack = new QStackedLayout(page1);
     stack->setStackingMode(QStackedLayout::StackAll);
-    auto* waiting = new QLabel(page1->Caption, page1);
+    auto* waiting = new QLabel(waitingText, page1);
     waiting->setAlignment(Qt::AlignCenter);
     waiting->setAutoFillBackground(true);
     stack->addWidget(waiting);
-    FPages.AddPage(page1);
+    AddPage(page1, waitingText, true);
 
     // Page 0 carries id 1 until the login tab takes it over; its tab never
     // shows, so page 1 is the only tab until then.
     FNextTabId = 1;
     page0->Tag = FNextTabId;
     FTabMap.insert(page0->Tag, NewTabRecord(FDesignView, page0));
-    FPages.SetTabVisible(0, false);
+    SetTabVisible(0, false);
     FPages.SetActivePageIndex(1);
 }
 
@@ -102,8 +141,7 @@ std::vector<TBrowserTab*> TTabRegistry::VisibleTabs() const
 {
     std::vector<TBrowserTab*> tabs;
     for (int index = 1; index < FPages.PageCount(); ++index) {
-        const TTabPage* page = FPages.Page(index);
-        if (TBrowserTab* tab = page->TabVisible ? FindTab(page->Tag) : nullptr)
+        if (TBrowserTab* tab = TabVisible(index) ? FindTab(FPages.Page(index)->Tag) : nullptr)
             tabs.push_back(tab);
     }
     return tabs;
@@ -112,8 +150,8 @@ std::vector<TBrowserTab*> TTabRegistry::VisibleTabs() const
 std::vector<bool> TTabRegistry::TabVisibility() const
 {
     std::vector<bool> visible;
-    for (int i = 0; i < FPages.PageCount(); ++i)
-        visible.push_back(FPages.Page(i)->TabVisible);
+    for (const TPageTab& tab : FPageTabs)
+        visible.push_back(tab.Visible);
     return visible;
 }
 
@@ -129,7 +167,7 @@ bool TTabRegistry::Activate(int index)
 bool TTabRegistry::ActivateTabOf(const TChromium* view)
 {
     const int index = FPages.IndexOf(PageOf(view));
-    if (index <= 0 || !FPages.Page(index)->TabVisible)
+    if (index <= 0 || !TabVisible(index))
         return false;
     FPages.SetActivePageIndex(index); // redraws the strip with the next frame
     Q_EMIT ActiveChanged(index);
@@ -194,10 +232,9 @@ TChromium* TTabRegistry::NewBrowserView(TTabPage* page)
 void TTabRegistry::AddPlaceholderPage()
 {
     auto* page = new TTabPage();
-    page->TabVisible = false;
     ++FNextTabId;
     page->Tag = FNextTabId;
-    FPages.AddPage(page);
+    AddPage(page, QString(), false);
     FPlaceholderWnd = page;
     FPlaceholderHoldsPopup = false;
     RecalcTabWidth();
@@ -205,11 +242,11 @@ void TTabRegistry::AddPlaceholderPage()
 
 void TTabRegistry::SetCaption(TTabPage* page, const QString& caption)
 {
-    if (!page)
+    const int index = FPages.IndexOf(page);
+    if (index < 0)
         return;
-    page->Caption = caption.isEmpty() ? QString::fromUtf8(kEmptyCaption) : caption;
-    if (const int index = FPages.IndexOf(page); index >= 0)
-        Q_EMIT CaptionChanged(index);
+    FPageTabs[static_cast<size_t>(index)].Caption = caption.isEmpty() ? QString::fromUtf8(kEmptyCaption) : caption;
+    Q_EMIT CaptionChanged(index);
 }
 
 void TTabRegistry::OpenAddressTab(const QString& address)
@@ -219,8 +256,8 @@ void TTabRegistry::OpenAddressTab(const QString& address)
     TTabPage* page = FPages.Page(index);
     if (!page)
         return;
-    page->Caption = AppTitle();
-    FPages.SetTabVisible(index, true);
+    FPageTabs[static_cast<size_t>(index)].Caption = AppTitle();
+    SetTabVisible(index, true);
     FPages.SetActivePageIndex(index);
     TChromium* view = NewBrowserView(page);
     view->Load(target);
@@ -256,7 +293,7 @@ void TTabRegistry::OpenPopupTab(const TPopupInfo& info)
     const int index = page ? FPages.IndexOf(page) : -1;
     if (index < 0)
         return;
-    page->Caption = AppTitle();
+    FPageTabs[static_cast<size_t>(index)].Caption = AppTitle();
     if (page == FPlaceholderWnd)
         FPlaceholderHoldsPopup = false;
     TBrowserTab* tab = NewTabRecord(info.Window, page);
@@ -264,7 +301,7 @@ void TTabRegistry::OpenPopupTab(const TPopupInfo& info)
     FTabMap.insert(page->Tag, tab);
     if (index == FPages.PageCount() - 1)
         AddPlaceholderPage();
-    FPages.SetTabVisible(index, true);
+    SetTabVisible(index, true);
     RecalcTabWidth();
     Q_EMIT TabAdded(index);
     const bool ctrlHeld = QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
@@ -280,7 +317,7 @@ void TTabRegistry::CloseTab(int index)
     // the placeholder and a popup still waiting for its tab stay.
     const int count = FPages.PageCount();
     TTabPage* page = FPages.Page(index);
-    if (!page || index <= 1 || index >= count - 1 || !page->TabVisible)
+    if (!page || index <= 1 || index >= count - 1 || !TabVisible(index))
         return;
     if (TBrowserTab* tab = FindTab(page->Tag); tab && tab->Browser)
         tab->Browser->StopLoad();
@@ -292,7 +329,7 @@ void TTabRegistry::CloseTab(int index)
             records.push_back(record.get());
     for (TBrowserTab* record : records)
         DisposeTab(record);
-    FPages.DeletePage(index);
+    DeletePage(index);
     Q_EMIT TabRemoved(index);
 
     const int newCount = FPages.PageCount();

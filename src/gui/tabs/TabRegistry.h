@@ -14,15 +14,16 @@ class TChromium;
 class TPageControl;
 class TTabPage;
 
-// Owns the tabs of the main window: the pages of the tab control, one record
-// per tab, the ids, the per-page slots, the loading list and the hidden
-// placeholder page that the next tab (or popup) is made in. Views and the
-// strip only observe it through its signals; nobody else changes tab state.
+// Owns the tabs of the main window: the pages of the tab control, what each
+// page's tab shows (caption, visibility), one record per tab, the ids, the
+// loading list and the hidden placeholder page that the next tab (or popup)
+// is made in. The control, the strip and the window only observe it through
+// its queries and signals; nobody else changes tab state.
 //
 // Pages: 0 holds the design-time view (never a visible tab), 1 is the first
 // tab (never closed), the last page is the hidden placeholder once the first
 // tab is open. Ids are never reused.
-class TTabRegistry : public QObject
+class TTabRegistry : public QObject, public TTabModel
 {
     Q_OBJECT
 
@@ -49,8 +50,12 @@ public:
     bool IsFirstTab(const TChromium* view) const;
     // The records of the tabs the strip shows, in page order.
     std::vector<TBrowserTab*> VisibleTabs() const;
+    // Whether the page at index has a tab in the strip.
+    bool TabVisible(int index) const override;
     // Whether each page's tab shows, in page order.
     std::vector<bool> TabVisibility() const;
+    // What the tab of the page at index reads.
+    QString Caption(int index) const;
     // Makes the page at index active (keys); false when it is already or there is none.
     bool Activate(int index);
     // Makes the visible tab showing view active; false when view has none.
@@ -98,11 +103,24 @@ private:
     void DisposeTab(TBrowserTab* tab);
     TChromium* NewBrowserView(TTabPage* page);
     void AddPlaceholderPage();
+    // The control's pages change only here, with what their tabs show.
+    void AddPage(TTabPage* page, const QString& caption, bool visible);
+    void DeletePage(int index);
+    void SetTabVisible(int index, bool visible);
+
+    // What a page's tab shows, by page index.
+    struct TPageTab
+    {
+        QString Caption;
+        bool Visible = true;
+    };
 
     TPageControl& FPages;
+    QPointer<TPageControl> FPagesAlive;
     TBrowserEngine& FEngine;
     TChromium* FDesignView = nullptr;
     int FNextTabId = 1;
+    std::vector<TPageTab> FPageTabs; // in step with the control's pages
     QMultiHash<int, TBrowserTab*> FTabMap; // the record added last for an id is the one found
     std::vector<std::unique_ptr<TBrowserTab>> FTabRecords; // owns every record
     QList<int> FLoadingPages;
