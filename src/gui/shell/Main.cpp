@@ -80,8 +80,7 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
 TFormMain::~TFormMain()
 {
     // Notifications no longer reach a window on its way out.
-    delete FTrayNotifier;
-    FTrayNotifier = nullptr;
+    FEngine.SetNotificationPresenter({});
     FormDestroy();
     // The strip lets go of the control, then the views go, while the window
     // that answers them still exists.
@@ -104,8 +103,8 @@ void TFormMain::CreateControllers()
     FPermissions = new TPermissionPrompter(*FRegistry, *this, config, ServiceHost(), this);
     FPrinting = new TPrintController(*FRegistry, *this, *this, this);
     FDownloads = new TDownloadController(*FRegistry, *this, *this, this);
-    FTrayNotifier = new TTrayNotifier(*TrayIcon1, FEngine, *FRegistry, *FDownloads, *this, this);
-    connect(FTrayNotifier, &TTrayNotifier::ShowWindowRequested, this, &TFormMain::NShowMainClick);
+    auto* notifier = new TTrayNotifier(*TrayIcon1, FEngine, *FRegistry, *FDownloads, *this, this);
+    connect(notifier, &TTrayNotifier::ShowWindowRequested, this, &TFormMain::NShowMainClick);
     FFullScreen = new TFullScreen(*this, *FRegistry, *FPageControl1, *this, [this] { return CurrentPlacement(); }, this);
     FCrashCover = new TCrashCover(*FRegistry, *this, this);
     FKeys = std::make_unique<TKeyCommands>(

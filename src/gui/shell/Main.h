@@ -24,7 +24,6 @@ class TPrintController;
 class TShellMessageFilter;
 class TTabRegistry;
 class TTabStrip;
-class TTrayNotifier;
 class TVersionCheckTask;
 class TFrameFit;
 
@@ -50,7 +49,6 @@ public:
     const QString& LoginUrl() const { return FLoginUrl; }
 
     TTabRegistry& Registry() const { return *FRegistry; }
-    TTabStrip& Strip() const { return *FStrip; }
     TPageControl& PageControl1() const { return *FPageControl1; }
     TPageFind& Find() const { return *FFind; }
     TPageZoom& Zoom() const { return *FZoom; }
@@ -118,7 +116,6 @@ private:
     TPermissionPrompter* FPermissions = nullptr;
     TPrintController* FPrinting = nullptr;
     TDownloadController* FDownloads = nullptr;
-    TTrayNotifier* FTrayNotifier = nullptr;
     TFullScreen* FFullScreen = nullptr;
     TCrashCover* FCrashCover = nullptr;
     std::unique_ptr<TKeyCommands> FKeys;
