@@ -3,8 +3,7 @@
 #include "shell/Main.h"
 #include "windows/About.h"
 
-#include "FakeBrowserEngine.h"
-#include "TestSupport.h"
+#include "FormFixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -119,23 +118,17 @@ TEST_F(AboutWindow, EscForAnotherWindowIsLeftAlone)
 }
 
 // The tray entries: disabled while their window is open, enabled after.
-class TrayWindows : public testing::Test
+class TrayWindows : public FormFixture
 {
 protected:
     void SetUp() override
     {
-        gAppDir = FProgram.Path();
-        gDataDir = FProgram.Path();
-        SetMessageBoxHook([](const QString&, const QString&, int) { return IDOK; });
+        FormFixture::SetUp();
+        FMessages.Answer = IDOK;
     }
-    void TearDown() override { SetMessageBoxHook(nullptr); }
 
-    TScratchDir FProgram;
-    TScratchDir FRuntime;
-    TEnvGuard FRuntimeEnv{"XDG_RUNTIME_DIR", FRuntime.Path().toLocal8Bit()};
     TScratchDir FConfigHome;
     TEnvGuard FConfigEnv{"XDG_CONFIG_HOME", FConfigHome.Path().chopped(1).toLocal8Bit()};
-    TFakeBrowserEngine FEngine;
 };
 
 TEST_F(TrayWindows, EntryIsDisabledWhileItsModalWindowIsOpen)

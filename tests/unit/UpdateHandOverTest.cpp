@@ -2,8 +2,7 @@
 #include "widgets/AppMessageBox.h"
 #include "shell/Main.h"
 
-#include "FakeBrowserEngine.h"
-#include "TestSupport.h"
+#include "FormFixture.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -12,25 +11,18 @@
 
 namespace {
 
-class UpdateHandOver : public testing::Test
+class UpdateHandOver : public FormFixture
 {
 protected:
     void SetUp() override
     {
-        gAppDir = FProgram.Path();
-        gDataDir = FProgram.Path();
+        FormFixture::SetUp();
         // A stand-in updater that records its arguments and working folder.
         WriteBytes(FProgram.File(QStringLiteral("Update")),
                    "#!/bin/sh\nprintf '%s\\n' \"$PWD\" \"$#\" \"$1\" > received.txt\n");
         QFile::setPermissions(FProgram.File(QStringLiteral("Update")),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-    void TearDown() override { SetMessageBoxHook(nullptr); }
-
-    TScratchDir FProgram;
-    TScratchDir FRuntime;
-    TEnvGuard FRuntimeEnv{"XDG_RUNTIME_DIR", FRuntime.Path().toLocal8Bit()};
-    TFakeBrowserEngine FEngine;
 };
 
 TEST_F(UpdateHandOver, NoKeepsTheWindowAndYesStartsTheUpdaterAndCloses)
