@@ -252,13 +252,6 @@ TWindowPlacement TFormMain::CurrentPlacement() const
     return placement;
 }
 
-void TFormMain::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    FRegistry->RecalcTabWidth();
-    FRegistry->FitTabWindow(FRegistry->ActiveTab());
-}
-
 void TFormMain::FormDestroy()
 {
     // A task still running must not reach this window any more.

@@ -73,7 +73,6 @@ protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     // Keys of the window and the tab strip.
     void keyPressEvent(QKeyEvent* event) override;
 

@@ -128,6 +128,7 @@ void TPageControl::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     LayoutContent();
+    Q_EMIT Resized();
 }
 
 void TPageControl::SetBar(QWidget* bar)

@@ -101,6 +101,8 @@ Q_SIGNALS:
     void MouseUp(Qt::MouseButton button, const QPoint& pos);
     // The user selected another tab.
     void Changed();
+    // The control took a new size.
+    void Resized();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

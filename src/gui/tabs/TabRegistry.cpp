@@ -29,6 +29,11 @@ TTabRegistry::TTabRegistry(TPageControl& pages, TBrowserEngine& engine, QObject*
     FPages.SetModel(this);
     // A tab the user clicks is announced like one chosen in code.
     connect(&FPages, &TPageControl::Changed, this, [this] { Q_EMIT ActiveChanged(FPages.ActivePageIndex()); });
+    // The tabs share the strip's width; the active page fills the control.
+    connect(&FPages, &TPageControl::Resized, this, [this] {
+        RecalcTabWidth();
+        FitTabWindow(ActiveTab());
+    });
 }
 
 TTabRegistry::~TTabRegistry()
