@@ -13,6 +13,7 @@ class QSystemTrayIcon;
 class TBrowserEngine;
 class TCrashCover;
 class TDownloadController;
+class TFrameFit;
 class TFullScreen;
 class TKeyCommands;
 class TLoginAddressTask;
@@ -25,7 +26,6 @@ class TShellMessageFilter;
 class TTabRegistry;
 class TTabStrip;
 class TVersionCheckTask;
-class TFrameFit;
 
 // The program's one main window: placement, tray icon and menu, the close
 // rules and the private messages, and the wiring that makes the tab
