@@ -345,6 +345,20 @@ TEST_F(FormMainKeys, CtrlWClosesTheActiveTabOnceAndNeverTheFirst)
     EXPECT_TRUE(FForm->isVisible());
 }
 
+// A popup that closes itself while a close is on its way moves the tabs
+// after it; the close still meets the tab it was meant for.
+TEST_F(FormMainKeys, ACloseOnItsWayMeetsItsTabAfterOthersMoved)
+{
+    OpenPopups(4);
+    ASSERT_EQ(Pages().PageCount(), 7);
+    FForm->Registry().Activate(4); // "子页面 3"
+    ViewOn(2)->RaiseClose();      // "子页面 1" closes itself, before the key is handled
+    EXPECT_TRUE(PagePress(Qt::Key_W, Qt::ControlModifier));
+    ASSERT_EQ(Pages().PageCount(), 5);
+    EXPECT_EQ(FForm->Registry().Caption(2), QStringLiteral("子页面 2"));
+    EXPECT_EQ(FForm->Registry().Caption(3), QStringLiteral("子页面 4"));
+}
+
 TEST_F(FormMainKeys, TabKeysMoveAlongVisibleTabsAndTheCaptionFollows)
 {
     OpenPopups(3);

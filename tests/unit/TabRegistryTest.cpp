@@ -460,7 +460,7 @@ TEST_F(FormMainTabs, LoginTaskOpensTheFirstTabAndPopupsAndClosesFollow)
     ASSERT_EQ(Pages().PageCount(), 7);
     ViewOn(3)->RaiseTitle(QStringLiteral("第三页"));
     Pages().SetActivePageIndex(2);
-    QCoreApplication::postEvent(FForm.get(), new TShellEvent(WM_SHELL_CLOSE_TAB, 2));
+    QCoreApplication::postEvent(FForm.get(), new TShellEvent(WM_SHELL_CLOSE_TAB, Pages().Page(2)->Tag));
     Pump();
     EXPECT_EQ(Pages().PageCount(), 6);
     EXPECT_EQ(FForm->windowTitle(), QStringLiteral("第三页 - Velmar房产ERP 1.0.0.2"));
@@ -515,7 +515,7 @@ TEST_F(FormMainTabs, PopupsWithoutAClickAreBoundedPerTab)
     Pump();
     // The user can still close tabs and use the window.
     const int count = Pages().PageCount();
-    QCoreApplication::postEvent(FForm.get(), new TShellEvent(WM_SHELL_CLOSE_TAB, 2));
+    QCoreApplication::postEvent(FForm.get(), new TShellEvent(WM_SHELL_CLOSE_TAB, Pages().Page(2)->Tag));
     Pump();
     EXPECT_EQ(Pages().PageCount(), count - 1);
 }

@@ -41,7 +41,8 @@ void TKeyCommands::RunKeyCommand(const TKeyRoute& route)
     case TKeyCommand::None: break;
     case TKeyCommand::CloseTab:
         // The path of every close gesture; the registry keeps the first tab.
-        PostShellMessage(&FWindow, WM_SHELL_CLOSE_TAB, active);
+        // By id: pages may move before the message is handled.
+        PostShellMessage(&FWindow, WM_SHELL_CLOSE_TAB, registry.IdAt(active));
         break;
     case TKeyCommand::NextTab: registry.Activate(TabCycle::Next(visible, active, 1)); break;
     case TKeyCommand::PreviousTab: registry.Activate(TabCycle::Next(visible, active, -1)); break;

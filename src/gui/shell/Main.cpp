@@ -53,9 +53,10 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
     CreateControllers();
     connect(FRegistry, &TTabRegistry::ActiveChanged, this, &TFormMain::PageControl1Change);
     connect(FRegistry, &TTabRegistry::CaptionChanged, this, &TFormMain::RegistryCaptionChanged);
-    // Gestures close through the message queue, after the mouse event is done.
+    // Gestures close through the message queue, after the mouse event is
+    // done; by id, since pages may move meanwhile (a popup closing itself).
     connect(FStrip, &TTabStrip::CloseRequested, this,
-            [this](int index) { PostShellMessage(this, WM_SHELL_CLOSE_TAB, index); });
+            [this](int index) { PostShellMessage(this, WM_SHELL_CLOSE_TAB, FRegistry->IdAt(index)); });
     FRegistry->CreatePages();
 
     // A second start reaches this window by its native handle.
@@ -332,7 +333,7 @@ bool TFormMain::event(QEvent* event)
         FRegistry->OpenPopupTab(static_cast<TPopupTabEvent*>(event)->Info);
         return true;
     case WM_SHELL_CLOSE_TAB:
-        FRegistry->CloseTab(static_cast<int>(static_cast<TShellEvent*>(event)->WParam()));
+        FRegistry->CloseTabWithId(static_cast<int>(static_cast<TShellEvent*>(event)->WParam()));
         return true;
     default:
         return QWidget::event(event);

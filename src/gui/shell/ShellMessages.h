@@ -9,7 +9,7 @@
 inline constexpr int WM_USER = 0x0400;
 inline constexpr int WM_SHELL_ACTIVATE = WM_USER + 1003;  // a second start: show the window
 inline constexpr int WM_SHELL_POPUP_TAB = WM_USER + 1012; // turn a popup into a tab
-inline constexpr int WM_SHELL_CLOSE_TAB = WM_USER + 1015; // close the tab at page index WParam
+inline constexpr int WM_SHELL_CLOSE_TAB = WM_USER + 1015; // close the tab whose id is WParam
 inline constexpr int WM_SHELL_LOGIN = WM_USER + 1016;     // open the login address
 
 class TShellEvent : public QEvent

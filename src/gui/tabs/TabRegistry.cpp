@@ -316,6 +316,23 @@ void TTabRegistry::OpenPopupTab(const TPopupInfo& info)
     }
 }
 
+int TTabRegistry::IdAt(int index) const
+{
+    const TTabPage* page = FPages.Page(index);
+    return page ? page->Tag : 0;
+}
+
+void TTabRegistry::CloseTabWithId(int id)
+{
+    // Pages 0 and 1 share the first id and never close; every later page has an id of its own.
+    for (int index = 2; index < FPages.PageCount(); ++index) {
+        if (FPages.Page(index)->Tag == id) {
+            CloseTab(index);
+            return;
+        }
+    }
+}
+
 void TTabRegistry::CloseTab(int index)
 {
     // Only the tabs the strip shows can close, never the first one: page 0,

@@ -73,6 +73,11 @@ public:
     void OpenAddressTab(const QString& address);
     void OpenPopupTab(const TPopupInfo& info);
     void CloseTab(int index);
+    // Closes the tab with this id wherever it stands now; nothing when it is
+    // gone or is the first tab.
+    void CloseTabWithId(int id);
+    // The id of the page at index (0 for none).
+    int IdAt(int index) const;
     void RecalcTabWidth();
     void FitTabWindow(TBrowserTab* tab);
 
