@@ -86,6 +86,7 @@ void TFakeChromium::RaiseUrl(const QString& url)
 TChromium* TFakeBrowserEngine::CreateView(QWidget* parent)
 {
     auto* view = new TFakeChromium(parent);
+    view->Engine = this;
     Views.emplace_back(view);
     return view;
 }
@@ -114,11 +115,16 @@ void TFakeChromium::FinishPrint(bool ok)
 
 TFakeDownloadItem* TFakeChromium::StartDownload(const TDownloadRequest& request)
 {
-    const TDownloadReply reply = RaiseDownload(request);
-    if (!reply.Accept)
+    return Engine->StartDownload(this, request);
+}
+
+TFakeDownloadItem* TFakeBrowserEngine::StartDownload(TFakeChromium* view, const TDownloadRequest& request)
+{
+    const TDownloadReply reply = view->RaiseDownload(request); // view may be deleted by now
+    if (!reply.Accept || !Sink)
         return nullptr;
-    auto* item = new TFakeDownloadItem(request.Url, reply.FullPath, this);
-    Q_EMIT DownloadStarted(item);
+    auto* item = new TFakeDownloadItem(request.Url, reply.FullPath, nullptr);
+    Sink(item);
     return item;
 }
 

@@ -85,6 +85,7 @@ public:
     bool RaiseFullScreen(bool on) { return Handler().crmFullScreenRequest(this, on); }
     // Accepted downloads start a fake item the test drives; null when refused.
     class TFakeDownloadItem* StartDownload(const TDownloadRequest& request);
+    class TFakeBrowserEngine* Engine = nullptr; // the engine that made the view
     // A key pressed in the page: the handler sees it first; a key it does not
     // take and the page does not want (pageTakes) comes back unhandled.
     // Gives true when the shell took it.
@@ -145,6 +146,13 @@ public:
     void RegisterPluginPaths(const QStringList& paths) override { PluginPaths = paths; }
     void SetNotificationPresenter(TNotificationPresenter presenter) override { Presenter = std::move(presenter); }
     TNotificationPresenter Presenter;
+    void SetDownloadSink(TDownloadSink sink) override { Sink = std::move(sink); }
+    TDownloadSink Sink;
+
+    // A download asked for by view, as the engine runs it: the handler
+    // decides (view may be gone afterwards); an accepted one reaches the sink.
+    // Null when refused.
+    class TFakeDownloadItem* StartDownload(TFakeChromium* view, const TDownloadRequest& request);
 
     // Every view made so far; destroyed ones read as null.
     std::vector<QPointer<TFakeChromium>> Views;

@@ -124,7 +124,7 @@ protected:
     }
 
     QWidget FOwner;
-    TDownloadController FController{FRegistry, FOwner, FFlags};
+    TDownloadController FController{FEngine, FOwner, FFlags};
 };
 
 TEST_F(DownloadController, AskedWhereItGoesThenListedAndShown)
@@ -152,6 +152,41 @@ TEST_F(DownloadController, AskedWhereItGoesThenListedAndShown)
     FController.End();
     EXPECT_EQ(item->CancelCount, 1);
     EXPECT_EQ(FController.List().ActiveCount(), 0);
+}
+
+// The page that asked goes while the save dialog is open (a popup that
+// closes itself, a tab the user closes): the download is listed all the
+// same, so the exit question counts it and it can be cancelled.
+TEST_F(DownloadController, ADownloadWhosePageWentDuringItsDialogIsListed)
+{
+    SetSaveDialogHook([this](const TSaveDialogOptions& options) {
+        delete FView.data();
+        return std::optional<QString>(FData.File(options.FileName));
+    });
+    TFakeDownloadItem* item =
+        FEngine.StartDownload(FView, {QUrl(QStringLiteral("http://h/report.xlsx")), QStringLiteral("report.xlsx"), {}});
+    EXPECT_FALSE(FView);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(FController.List().ActiveCount(), 1);
+    FController.End();
+    EXPECT_EQ(item->CancelCount, 1);
+}
+
+// Each running download writes "<name>.download" and removes it when it
+// fails: a name in use is never handed out a second time.
+TEST_F(DownloadController, ANameARunningDownloadWritesIsNotHandedOutAgain)
+{
+    SetSaveDialogHook([this](const TSaveDialogOptions&) { return std::optional<QString>(FData.File("same.bin")); });
+    std::vector<TFakeDownloadItem*> items;
+    for (int i = 0; i < 3; ++i)
+        items.push_back(FView->StartDownload({QUrl(QStringLiteral("http://h/%1").arg(i)), QStringLiteral("x.bin"), {}}));
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[0]->Path(), FData.File("same.bin"));
+    EXPECT_EQ(items[1]->Path(), FData.File("same (2).bin"));
+    EXPECT_EQ(items[2]->Path(), FData.File("same (3).bin"));
+    items[0]->Complete(); // its name is free again: the user chose to replace it
+    EXPECT_EQ(FView->StartDownload({QUrl(QStringLiteral("http://h/3")), QStringLiteral("x.bin"), {}})->Path(),
+              FData.File("same.bin"));
 }
 
 } // namespace

@@ -538,4 +538,21 @@ TEST_F(PageCommands, MenuCommandsActOnTheirOwnView)
     EXPECT_EQ(FBoxes[0].Caption, AppTitle());
 }
 
+// The page goes while the save dialog is open (a popup that closes itself):
+// nothing is fetched through the view that is gone, and the user is told.
+TEST_F(PageCommands, AnImageWhosePageWentDuringTheDialogIsNotFetched)
+{
+    TContextMenuParams params;
+    params.MediaType = TContextMediaType::Image;
+    params.SourceUrl = QUrl(QStringLiteral("http://service/img/photo.png"));
+    SetSaveDialogHook([this](const TSaveDialogOptions&) {
+        delete FEngine.Views.front().data();
+        return std::optional<QString>(FProgram.File(QStringLiteral("photo.png")));
+    });
+    View().RaiseContextMenuCommand(params, MenuIdSaveImage);
+    EXPECT_FALSE(FEngine.Views.front());
+    ASSERT_EQ(FBoxes.size(), 1u);
+    EXPECT_EQ(FBoxes[0].Text, QStringLiteral("保存失败！"));
+}
+
 } // namespace

@@ -42,7 +42,7 @@ protected:
 
     QWidget FOwner;
     QSystemTrayIcon FTray;
-    TDownloadController FDownloads{FRegistry, FOwner, FFlags};
+    TDownloadController FDownloads{FEngine, FOwner, FFlags};
     TTrayNotifier FNotifier{FTray, FEngine, FRegistry, FDownloads, FFlags};
     int FShowWindow = 0; // how often the window was asked to come up
 };

@@ -6,6 +6,7 @@
 
 class QWidget;
 class TChromium;
+class TDownloadItem;
 struct TPageNotification;
 
 // The process-level side of the browser engine: it makes browser views and
@@ -30,4 +31,11 @@ public:
     // presenter they are dropped.
     using TNotificationPresenter = std::function<void(const TPageNotification& notification)>;
     virtual void SetNotificationPresenter(TNotificationPresenter presenter) { (void)presenter; }
+
+    // Where every download a handler accepted goes once it runs, also when
+    // the page that asked has gone meanwhile (its tab closed during the save
+    // dialog). The item belongs to the engine; take it over with setParent to
+    // keep it beyond the engine's life. Without a sink it is cancelled.
+    using TDownloadSink = std::function<void(TDownloadItem* item)>;
+    virtual void SetDownloadSink(TDownloadSink sink) { (void)sink; }
 };

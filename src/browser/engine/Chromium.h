@@ -201,9 +201,6 @@ Q_SIGNALS:
     void RenderProcessTerminated(TRenderTermination status, int exitCode);
     // The page wants a feature; answer with SetFeaturePermission.
     void FeaturePermissionRequested(const QUrl& origin, TPageFeature feature);
-    // A download the handler accepted has started. The item belongs to the
-    // engine; take it over with setParent to keep it beyond the engine's life.
-    void DownloadStarted(TDownloadItem* item);
     void UrlChanged(const QString& url);
     // A key the page did not handle.
     void KeyUnhandled(const TKeyPress& key);

@@ -2,24 +2,35 @@
 
 #include "downloads/DownloadList.h"
 #include "downloads/Downloads.h"
+#include "engine/BrowserEngine.h"
 #include "engine/Chromium.h"
+#include "engine/DownloadItem.h"
 #include "page/SaveDialog.h"
-#include "tabs/TabRegistry.h"
 #include "widgets/AppMessageBox.h"
 #include "widgets/ShutdownFlags.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFileInfo>
 
-TDownloadController::TDownloadController(TTabRegistry& registry, QWidget& window, const TShutdownFlags& flags,
+TDownloadController::TDownloadController(TBrowserEngine& engine, QWidget& window, const TShutdownFlags& flags,
                                          QObject* parent)
-    : QObject(parent), FOwner(window), FFlags(flags)
+    : QObject(parent), FEngine(engine), FOwner(window), FFlags(flags)
 {
     FList = new TDownloadList(this);
     connect(FList, &TDownloadList::Finished, this, &TDownloadController::Finished);
-    connect(&registry, &TTabRegistry::ViewCreated, this, [this](TChromium* view) {
-        connect(view, &TChromium::DownloadStarted, this, &TDownloadController::Started);
+    // Every download the engine runs, whether or not its tab is still there.
+    FEngine.SetDownloadSink([controller = QPointer<TDownloadController>(this)](TDownloadItem* item) {
+        if (controller)
+            controller->Started(item);
+        else
+            item->Cancel();
     });
+}
+
+TDownloadController::~TDownloadController()
+{
+    FEngine.SetDownloadSink({});
 }
 
 void TDownloadController::BeforeDownload(const TDownloadRequest& request, TDownloadReply& reply)
@@ -37,7 +48,28 @@ void TDownloadController::BeforeDownload(const TDownloadRequest& request, TDownl
         return;
     }
     reply.Accept = true;
-    reply.FullPath = *file;
+    reply.FullPath = FreePath(*file);
+}
+
+QString TDownloadController::FreePath(const QString& chosen) const
+{
+    // A running download writes "<name>.download" and removes it when it
+    // fails: a second one under the same name would spoil the first.
+    const auto inUse = [this](const QString& path) {
+        for (int row = 0; row < FList->Count(); ++row) {
+            const TDownloadList::TEntry& entry = FList->Entry(row);
+            if (entry.State == TDownloadList::TState::InProgress && entry.Path == path)
+                return true;
+        }
+        return false;
+    };
+    const QFileInfo info(chosen);
+    QString path = info.absoluteFilePath();
+    const QString base = info.suffix().isEmpty() ? info.fileName() : info.completeBaseName();
+    const QString ext = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    for (int n = 2; inUse(path); ++n)
+        path = info.absoluteDir().filePath(QStringLiteral("%1 (%2)%3").arg(base).arg(n).arg(ext));
+    return path;
 }
 
 void TDownloadController::Show()

@@ -8,7 +8,7 @@ class TChromium;
 class TDownloadItem;
 class TDownloadList;
 class TFormDownloads;
-class TTabRegistry;
+class TBrowserEngine;
 struct TDownloadReply;
 struct TDownloadRequest;
 struct TShutdownFlags;
@@ -21,8 +21,9 @@ class TDownloadController : public QObject
 
 public:
     // window: the parent of the save dialog and the downloads window.
-    TDownloadController(TTabRegistry& registry, QWidget& window, const TShutdownFlags& flags,
+    TDownloadController(TBrowserEngine& engine, QWidget& window, const TShutdownFlags& flags,
                         QObject* parent = nullptr);
+    ~TDownloadController() override;
 
     // Asks where a download goes; not accepted, it does not start.
     void BeforeDownload(const TDownloadRequest& request, TDownloadReply& reply);
@@ -36,8 +37,11 @@ public:
 
 private:
     void Started(TDownloadItem* item);
+    // chosen, or "name (2).ext" and so on while a running download writes there.
+    QString FreePath(const QString& chosen) const;
     void Finished(int row);
 
+    TBrowserEngine& FEngine;
     QWidget& FOwner;
     const TShutdownFlags& FFlags;
     TDownloadList* FList = nullptr;

@@ -14,6 +14,8 @@ constexpr int MB_ICONEXCLAMATION = 0x30; // the warning icon
 // Saves the image at url, fetched through view, to a file the user picks.
 void SaveImageAs(QWidget* owner, TChromium* view, const QUrl& url)
 {
+    // The page may go while the dialog is open (a popup closing itself).
+    const QPointer<TChromium> page(view);
     const TImageSaveName name = ImageSaveName(url.toString());
     const std::optional<QString> file = ExecuteSaveDialog(owner, {name.DefaultExt, name.FileName, name.Filter});
     if (!file)
@@ -22,13 +24,13 @@ void SaveImageAs(QWidget* owner, TChromium* view, const QUrl& url)
         if (owner)
             AppMessageBox(QStringLiteral("保存失败！"), MB_ICONEXCLAMATION);
     };
-    if (!view) {
+    if (!page) {
         failed();
         return;
     }
     // Fetched by the engine, so the page's login cookies go with it; the
     // window stays responsive while it runs.
-    view->SaveUrlToFile(url, *file, [failed](bool ok) {
+    page->SaveUrlToFile(url, *file, [failed](bool ok) {
         if (!ok)
             failed();
     });

@@ -103,7 +103,7 @@ void TFormMain::CreateControllers()
     FZoom = new TPageZoom(*FRegistry, *FPageControl1, *this, config, this);
     FPermissions = new TPermissionPrompter(*FRegistry, *this, config, ServiceHost(), this);
     FPrinting = new TPrintController(*FRegistry, *this, *this, this);
-    FDownloads = new TDownloadController(*FRegistry, *this, *this, this);
+    FDownloads = new TDownloadController(FEngine, *this, *this, this);
     auto* notifier = new TTrayNotifier(*TrayIcon1, FEngine, *FRegistry, *FDownloads, *this, this);
     connect(notifier, &TTrayNotifier::ShowWindowRequested, this, &TFormMain::NShowMainClick);
     FFullScreen = new TFullScreen(*this, *FRegistry, *FPageControl1, *this, [this] { return CurrentPlacement(); }, this);

@@ -103,7 +103,6 @@ void TQtBrowserEngine::ProfileDownloadRequested(QWebEngineDownloadRequest* downl
         return;
     }
     TDownloadReply reply;
-    const QPointer<TQtChromium> asker(view); // the save dialog may outlive the tab
     if (view) {
         TDownloadRequest request;
         request.Url = download->url();
@@ -111,7 +110,9 @@ void TQtBrowserEngine::ProfileDownloadRequested(QWebEngineDownloadRequest* downl
         request.MimeType = download->mimeType();
         view->Handler().crmBeforeDownload(view, request, reply);
     }
-    if (!reply.Accept || reply.FullPath.isEmpty()) {
+    // The save dialog may have outlived the tab (and the view); the download
+    // goes on all the same, listed like any other.
+    if (!reply.Accept || reply.FullPath.isEmpty() || !FDownloadSink) {
         download->cancel();
         return;
     }
@@ -120,8 +121,7 @@ void TQtBrowserEngine::ProfileDownloadRequested(QWebEngineDownloadRequest* downl
     AcceptInto(download, accepted);
     auto* item = new TQtDownloadItem(download, this);
     FAccepted[download->id()].Item = item;
-    if (asker)
-        Q_EMIT asker->DownloadStarted(item);
+    FDownloadSink(item);
 }
 
 void TQtBrowserEngine::AcceptInto(QWebEngineDownloadRequest* download, TAcceptedDownload accepted)

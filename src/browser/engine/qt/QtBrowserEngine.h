@@ -34,6 +34,7 @@ public:
     void RegisterPluginPaths(const QStringList& paths) override;
     void PrepareWindow(QWidget* window) override;
     void SetNotificationPresenter(TNotificationPresenter presenter) override;
+    void SetDownloadSink(TDownloadSink sink) override { FDownloadSink = std::move(sink); }
 
     QWebEngineProfile* Profile() const { return FProfile; }
     const QStringList& PluginPaths() const { return FPluginPaths; }
@@ -56,6 +57,7 @@ private:
     void DownloadResumed(QWebEngineDownloadRequest* download, TAcceptedDownload& accepted);
 
     QHash<quint32, TAcceptedDownload> FAccepted;
+    TDownloadSink FDownloadSink;
     QWebEngineProfile* FProfile = nullptr;
     QStringList FPluginPaths;
 };
