@@ -195,6 +195,29 @@ class Everyday(ClientTestCase):
         self.assertEqual(self.clients[-1].wait(timeout=30), 0)
         self.assertEqual([f for f in os.listdir(self.work) if f.startswith("stalled")], [])
 
+    def test_a_download_from_a_popup_is_listed_and_lands(self):
+        self.start_client()
+        page = self.login_page()
+        # Downloads reach the list through the engine, not through the page
+        # that asked (which may be gone by the time the dialog is answered).
+        self.later(page, "window.open(%r)" % (self.service.base + "/files/report.csv"))
+        path = os.path.join(self.work, "report.csv")
+        self.save_through_dialog(path)
+        self.window_named("下载")
+        wait_for(lambda: os.path.exists(path) and os.path.getsize(path) > 0, 20, what="the download")
+
+    def test_two_downloads_chosen_under_one_name_keep_apart(self):
+        self.start_client()
+        page = self.login_page()
+        same = os.path.join(self.work, "same.bin")
+        self.download(page, "stall.bin", same)
+        wait_for(lambda: os.path.exists(same + ".download"), 30, what="the stalled download")
+        # The second is given a name of its own; its failure leaves the first's file alone.
+        self.download(page, "broken.bin", same)
+        wait_for(lambda: "Download failed: same (2).bin: " in self.client_log(), 60, what="the second one's failure")
+        self.assertTrue(os.path.exists(same + ".download"))
+        self.assertFalse(os.path.exists(os.path.join(self.work, "same (2).bin.download")))
+
     def test_page_full_screen_fills_the_screen_and_the_placement_stays_the_former_one(self):
         self.start_client()
         page = self.login_page()
