@@ -1,6 +1,7 @@
 """Pages that once broke the shell: a popup that closes itself, and an older
 GB-encoded page that declares no charset."""
 
+import time
 import unittest
 
 from harness import ClientTestCase, devtools_pages, open_devtools, wait_for
@@ -69,6 +70,28 @@ class PageFaults(ClientTestCase):
         child.evaluate("document.title = '标题已更新'")
         self.wait_caption(handle, "标题已更新")
         self.desktop.screenshot("page-faults-tab-after-self-close.png")
+
+    def test_popups_that_open_popups_stop_at_one_tabs_limit(self):
+        client = self.start_client()
+        first = self.login_page()
+        handle = self.wait_handle()
+
+        def popups():
+            return [p for p in devtools_pages()
+                    if "depth=1" in p.get("url", "") or "depth=0" in p.get("url", "") or "n=flood-" in p.get("url", "")]
+
+        # Ten popups without a click, each opening ten more, each of those ten
+        # more: 1,110 windows unless the chain counts against the first tab.
+        first.navigate(self.service.base + "/pages/flood.html?auto=1&n=10&depth=2")
+        wait_for(lambda: self.client_log().count("Popup refused") >= 20, 60, what="popups to be refused")
+        opened = len(popups())
+        # The engine reports the first popups after a navigation as asked for
+        # by the user (two, here), and those are never counted.
+        self.assertLessEqual(opened, 50 + 5)
+        time.sleep(2)
+        self.assertEqual(len(popups()), opened)  # nothing more comes
+        self.assertIsNone(client.poll())
+        self.assertEqual(self.desktop.map_state(handle), "IsViewable")
 
     def test_page_without_charset_reads_as_gb_text(self):
         self.start_client()

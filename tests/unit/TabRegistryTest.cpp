@@ -520,6 +520,27 @@ TEST_F(FormMainTabs, PopupsWithoutAClickAreBoundedPerTab)
     EXPECT_EQ(Pages().PageCount(), count - 1);
 }
 
+TEST_F(FormMainTabs, PopupsThatOpenPopupsStopAtTheLimitOfTheTabTheyStartedFrom)
+{
+    TPopupRequest scripted; // no user gesture
+    int opened = 0;
+    std::vector<QPointer<TFakeChromium>> openers{ViewOn(1)};
+    for (int generation = 0; generation < 3; ++generation) {
+        std::vector<QPointer<TFakeChromium>> children;
+        for (const QPointer<TFakeChromium>& opener : openers) {
+            for (int i = 0; i < 10; ++i) {
+                if (TChromium* popup = opener ? opener->RaisePopup(scripted) : nullptr) {
+                    children.emplace_back(static_cast<TFakeChromium*>(popup));
+                    ++opened;
+                }
+            }
+        }
+        Pump();
+        openers = children;
+    }
+    EXPECT_EQ(opened, TPopupLimit::Limit);
+}
+
 TEST(PopupLimit, CountsOnlyPopupsWithoutAClickPerTabWithinAMinute)
 {
     TPopupLimit limit;
@@ -530,6 +551,41 @@ TEST(PopupLimit, CountsOnlyPopupsWithoutAClickPerTabWithinAMinute)
     EXPECT_TRUE(limit.Allow(2, false, 2000)); // another tab has its own count
     EXPECT_FALSE(limit.Allow(1, false, 1000 + TPopupLimit::WindowMs - 1));
     EXPECT_TRUE(limit.Allow(1, false, 1000 + TPopupLimit::WindowMs)); // the oldest has aged out
+}
+
+// Popups that open popups, each of which opens more: all of them count
+// against the tab the chain started from, so the chain stops at the limit.
+TEST(PopupLimit, ChainsCountAgainstTheTabTheyStartedFromAndMemoryStaysBounded)
+{
+    TPopupLimit limit;
+    int nextId = 100;
+    int opened = 0;
+    std::vector<int> openers{1};
+    for (int generation = 0; generation < 4 && !openers.empty(); ++generation) {
+        std::vector<int> children;
+        for (const int opener : openers) {
+            for (int i = 0; i < 20; ++i) {
+                if (limit.Allow(opener, false, 1000)) {
+                    limit.Opened(opener, nextId);
+                    children.push_back(nextId++);
+                    ++opened;
+                }
+            }
+        }
+        openers = children;
+    }
+    EXPECT_EQ(opened, TPopupLimit::Limit);
+    EXPECT_TRUE(limit.Allow(2, false, 1000)); // another tab the user opened has its own count
+
+    // A working day of popups that open and close: nothing piles up.
+    const int before = limit.Remembered(); // the chain above is still open
+    for (int i = 0; i < 10000; ++i) {
+        const qint64 now = 2000 + i * 2000; // 30 a minute, within the limit
+        ASSERT_TRUE(limit.Allow(1, true, now) && limit.Allow(3, false, now));
+        limit.Opened(3, nextId);
+        limit.Closed(nextId++);
+    }
+    EXPECT_LE(limit.Remembered(), before + 1);
 }
 
 TEST(TabCaption, CutsCharactersWithoutEllipsis)

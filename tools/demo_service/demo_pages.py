@@ -425,7 +425,7 @@ def crash_page(user):
 
 
 FLOOD_SCRIPT = r"""
-var timer = null, opened = 0, refused = 0, limit = %d;
+var timer = null, opened = 0, refused = 0, limit = %d, depth = %d;
 function report() {
   document.getElementById('opened').textContent = opened;
   document.getElementById('refused').textContent = refused;
@@ -435,7 +435,9 @@ function startFlood() {
   if (timer) return;
   timer = setInterval(function () {
     if (opened + refused >= limit) { stopFlood(); return; }
-    var w = window.open('/pages/child.html?n=flood-' + (opened + refused + 1));
+    // With a depth, each popup is a flood page of its own: popups that open popups.
+    var w = window.open(depth > 0 ? '/pages/flood.html?auto=1&n=' + limit + '&depth=' + (depth - 1)
+                                  : '/pages/child.html?n=flood-' + (opened + refused + 1));
     if (w) opened++; else refused++;
     report();
   }, 20);
@@ -445,13 +447,13 @@ function stopFlood() { clearInterval(timer); timer = null; }
 """
 
 
-def flood_page(user, limit, auto):
+def flood_page(user, limit, auto, depth=0):
     body = ('<h1>连续弹窗</h1>\n<p class="lead">页面用定时器每 20 毫秒打开一个弹出窗口（不是用户手势），最多 %d 个。</p>\n'
             '<div class="card"><button class="danger" id="btn-flood" onclick="startFlood()">开始连续弹窗</button>'
             '<button class="plain" id="btn-stop" onclick="stopFlood()">停止</button>\n'
             '<p>已打开：<span class="result" id="opened">0</span>　被拒绝：<span class="result" id="refused">0</span></p></div>'
             % limit)
-    js = FLOOD_SCRIPT % (limit, "startFlood();" if auto else "")
+    js = FLOOD_SCRIPT % (limit, depth, "startFlood();" if auto else "")
     return layout("连续弹窗", body, user, "features", script(js))
 
 

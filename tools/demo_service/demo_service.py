@@ -648,7 +648,7 @@ class DemoHandler(BaseHTTPRequestHandler):
 
     def handle_flood(self):
         self.send_page(demo_pages.flood_page(self.user(), self.int_arg("n", 200, 1, 5000),
-                                             self.query_dict().get("auto") == "1"))
+                                             self.query_dict().get("auto") == "1", self.int_arg("depth", 0, 0, 5)))
 
     def handle_png(self):
         self._reply(200, GLOBE_PNG, "image/png", no_store=False)

@@ -25,6 +25,7 @@ TPageHandler::TPageHandler(QWidget& window, TTabRegistry& registry, TDownloadCon
 {
     FPopupClock.start();
     connect(&FRegistry, &TTabRegistry::ViewCreated, this, &TPageHandler::ViewCreated);
+    connect(&FRegistry, &TTabRegistry::TabRemoved, this, [this](int, int id) { FPopupLimit.Closed(id); });
 }
 
 void TPageHandler::ViewCreated(TChromium* view)
@@ -60,6 +61,7 @@ TChromium* TPageHandler::crmBeforePopup(TChromium* Sender, const TPopupRequest& 
     TChromium* view = FRegistry.NewPopupView();
     if (!view)
         return nullptr;
+    FPopupLimit.Opened(Sender ? Sender->Tag : 0, view->Tag);
     TPopupInfo info;
     info.Window = view;
     info.Background = Request.Disposition == TWindowDisposition::NewBackgroundTab;

@@ -351,8 +351,9 @@ void TTabRegistry::CloseTab(int index)
             records.push_back(record.get());
     for (TBrowserTab* record : records)
         DisposeTab(record);
+    const int id = page->Tag;
     DeletePage(index);
-    Q_EMIT TabRemoved(index);
+    Q_EMIT TabRemoved(index, id);
 
     const int newCount = FPages.PageCount();
     const int active = index == newCount - 1 ? index - 1 : index;

@@ -97,7 +97,8 @@ Q_SIGNALS:
     // A view was made for a page; connect to it before it loads anything.
     void ViewCreated(TChromium* view);
     void TabAdded(int index);
-    void TabRemoved(int index);
+    // The tab with this id closed; index is where it stood.
+    void TabRemoved(int index, int id);
     // The active page changed: the user chose a tab, or a close or a key did.
     void ActiveChanged(int index);
     void CaptionChanged(int index);
