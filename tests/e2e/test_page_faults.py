@@ -93,6 +93,34 @@ class PageFaults(ClientTestCase):
         self.assertIsNone(client.poll())
         self.assertEqual(self.desktop.map_state(handle), "IsViewable")
 
+    def test_a_page_that_keeps_raising_alerts_can_be_stopped_and_its_tab_closed(self):
+        client = self.start_client()
+        first = self.login_page()
+        handle = self.wait_handle()
+        first.evaluate("void window.open('/pages/child.html?n=loop')")
+        self.wait_caption(handle, "子页面 loop")
+        popup = open_devtools(lambda p: "child.html?n=loop" in p.get("url", ""))
+        self.addCleanup(popup.close)
+        popup.evaluate("window.shown = 0; setTimeout(function(){ for (var i = 0; i < 1000; i++) "
+                       "{ alert('第 ' + (i + 1) + ' 次'); window.shown = i + 1; } }, 0); true")
+        # Five alerts, each answered; then the offer to stop the page's boxes,
+        # answered 是 (the default button).
+        before = self.windows()
+        for answered in range(6):
+            box = self.new_box(before)
+            if answered == 5:
+                self.desktop.screenshot("page-faults-stop-boxes.png")
+            self.desktop.xdotool("windowactivate", "--sync", box)
+            self.desktop.xdotool("key", "Return")
+            wait_for(lambda: box not in self.windows(), 10, what="the box to close")
+        # The rest of the loop runs without a box, and the tab can be closed.
+        wait_for(lambda: popup.evaluate("window.shown") == 1000, 20, what="the loop to end")
+        self.assertEqual([w for w in self.windows() - before if self.caption(w) == TITLE], [])
+        self.desktop.xdotool("windowactivate", "--sync", handle)
+        self.desktop.xdotool("key", "ctrl+w")
+        wait_for(lambda: not self.page_with("child.html?n=loop"), 20, what="the tab to close")
+        self.assertIsNone(client.poll())
+
     def test_page_without_charset_reads_as_gb_text(self):
         self.start_client()
         first = self.login_page()

@@ -9,6 +9,8 @@
 #include "page/SaveDialog.h"
 #include "shell/Successor.h"
 
+#include "page/BoxFlood.h"
+
 #include "FormFixture.h"
 
 #include <QDir>
@@ -553,6 +555,41 @@ TEST_F(PageCommands, AnImageWhosePageWentDuringTheDialogIsNotFetched)
     EXPECT_FALSE(FEngine.Views.front());
     ASSERT_EQ(FBoxes.size(), 1u);
     EXPECT_EQ(FBoxes[0].Text, QStringLiteral("保存失败！"));
+}
+
+// A page that raises box after box: after a burst the user is offered to
+// stop its boxes; a stopped page's dialogs and save dialogs are answered at
+// once, until it loads another document.
+TEST_F(PageCommands, APageThatKeepsRaisingBoxesCanBeStopped)
+{
+    const QString question = QStringLiteral("此网页正在连续弹出对话框。要阻止此网页继续弹出对话框吗？");
+    for (int i = 0; i < TBoxFlood::Burst; ++i)
+        Dialog(TJsDialogType::Alert, QStringLiteral("第 %1 次").arg(i + 1));
+    ASSERT_EQ(FBoxes.size(), static_cast<size_t>(TBoxFlood::Burst));
+    FAnswer = IDNO; // not now: the box shows, and the offer comes again after another burst
+    Dialog(TJsDialogType::Alert, QStringLiteral("再来"));
+    ASSERT_EQ(FBoxes.size(), static_cast<size_t>(TBoxFlood::Burst) + 2);
+    EXPECT_EQ(FBoxes[TBoxFlood::Burst].Text, question);
+
+    FBoxes.clear();
+    for (int i = 0; i < TBoxFlood::Burst - 1; ++i)
+        Dialog(TJsDialogType::Alert, QStringLiteral("又一次"));
+    FAnswer = IDYES;
+    const TJsDialogReply stopped = Dialog(TJsDialogType::Confirm, QStringLiteral("还要继续吗？"));
+    ASSERT_EQ(FBoxes.size(), static_cast<size_t>(TBoxFlood::Burst));
+    EXPECT_EQ(FBoxes.back().Text, question);
+    EXPECT_TRUE(stopped.Handled);
+    EXPECT_FALSE(stopped.Success);
+    for (int i = 0; i < 100; ++i)
+        Dialog(TJsDialogType::Alert, QStringLiteral("循环"));
+    FChosen = FProgram.File(QStringLiteral("x.bin"));
+    EXPECT_EQ(View().StartDownload({QUrl(QStringLiteral("http://service/x.bin")), QStringLiteral("x.bin"), {}}), nullptr);
+    EXPECT_TRUE(FDialogs.empty());
+    EXPECT_EQ(FBoxes.size(), static_cast<size_t>(TBoxFlood::Burst));
+
+    View().RaiseLoading(true); // another document
+    Dialog(TJsDialogType::Alert, QStringLiteral("新页面"));
+    EXPECT_EQ(FBoxes.back().Text, QStringLiteral("新页面"));
 }
 
 } // namespace

@@ -23,9 +23,12 @@ TPageHandler::TPageHandler(QWidget& window, TTabRegistry& registry, TDownloadCon
     : QObject(parent), FWindow(window), FRegistry(registry), FDownloads(downloads), FFullScreen(fullScreen),
       FKeys(keys), FFlags(flags)
 {
-    FPopupClock.start();
+    FClock.start();
     connect(&FRegistry, &TTabRegistry::ViewCreated, this, &TPageHandler::ViewCreated);
-    connect(&FRegistry, &TTabRegistry::TabRemoved, this, [this](int, int id) { FPopupLimit.Closed(id); });
+    connect(&FRegistry, &TTabRegistry::TabRemoved, this, [this](int, int id) {
+        FPopupLimit.Closed(id);
+        FBoxFlood.Forget(id);
+    });
 }
 
 void TPageHandler::ViewCreated(TChromium* view)
@@ -43,6 +46,11 @@ void TPageHandler::ViewCreated(TChromium* view)
     connect(view, &TChromium::ContextMenuCommand, this, [this, view](const TContextMenuParams& params, int id) {
         RunPageMenuCommand(&FWindow, view, params, id);
     });
+    // Another document starts afresh with its boxes.
+    connect(view, &TChromium::LoadingStateChanged, this, [this, view](bool loading) {
+        if (loading)
+            FBoxFlood.Forget(view->Tag);
+    });
     connect(view, &TChromium::KeyUnhandled, this,
             [this](const TKeyPress& key) { FKeys.Run(key, TKeySource::PageUnhandled); });
 }
@@ -52,7 +60,7 @@ TChromium* TPageHandler::crmBeforePopup(TChromium* Sender, const TPopupRequest& 
     // Shutting down, or no tab opened yet: the page gets no window.
     if (FFlags.FClosing)
         return nullptr;
-    if (!FPopupLimit.Allow(Sender ? Sender->Tag : 0, Request.UserGesture, FPopupClock.elapsed())) {
+    if (!FPopupLimit.Allow(Sender ? Sender->Tag : 0, Request.UserGesture, FClock.elapsed())) {
         qDebug().noquote() << QStringLiteral("Popup refused: more than %1 a minute without a click from tab %2")
                                   .arg(TPopupLimit::Limit)
                                   .arg(Sender ? Sender->Tag : 0);
@@ -74,7 +82,7 @@ void TPageHandler::crmBeforeResourceLoad(TChromium*, const QUrl&, TRequestHeader
     Headers.Set("Accept-Language", "zh-CN");
 }
 
-void TPageHandler::crmJsdialog(TChromium*, const TJsDialogRequest& Request, TJsDialogReply& Reply)
+void TPageHandler::crmJsdialog(TChromium* Sender, const TJsDialogRequest& Request, TJsDialogReply& Reply)
 {
     // Shutting down: no box and no command any more; the page sees a
     // cancelled dialog.
@@ -86,6 +94,9 @@ void TPageHandler::crmJsdialog(TChromium*, const TJsDialogRequest& Request, TJsD
     switch (command.Kind) {
     case TPageCommandKind::Dialog:
         Reply.Handled = true;
+        // A page whose boxes the user stopped gets a cancelled dialog at once.
+        if (!FBoxFlood.MayShow(Sender ? Sender->Tag : 0, FClock.elapsed()))
+            return;
         if (Request.Type == TJsDialogType::Confirm) {
             if (ShowMessageBox(QString(), Request.MessageText, MB_YESNO) == IDYES) {
                 Reply.Success = true;
@@ -116,9 +127,11 @@ void TPageHandler::crmBeforeContextMenu(TChromium*, const TContextMenuParams& Pa
     EditPageMenu(Params, Model);
 }
 
-void TPageHandler::crmBeforeDownload(TChromium*, const TDownloadRequest& Request, TDownloadReply& Reply)
+void TPageHandler::crmBeforeDownload(TChromium* Sender, const TDownloadRequest& Request, TDownloadReply& Reply)
 {
-    FDownloads.BeforeDownload(Request, Reply);
+    // Each download opens a save dialog: a stream of them is a flood of boxes.
+    if (FBoxFlood.MayShow(Sender ? Sender->Tag : 0, FClock.elapsed()))
+        FDownloads.BeforeDownload(Request, Reply);
 }
 
 bool TPageHandler::crmFullScreenRequest(TChromium* Sender, bool ToggleOn)

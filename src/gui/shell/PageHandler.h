@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Chromium.h"
+#include "page/BoxFlood.h"
 #include "page/PopupLimit.h"
 
 #include <QElapsedTimer>
@@ -51,5 +52,6 @@ private:
     TKeyCommands& FKeys;
     const TShutdownFlags& FFlags;
     TPopupLimit FPopupLimit;
-    QElapsedTimer FPopupClock;
+    TBoxFlood FBoxFlood; // the pages' dialogs and save dialogs
+    QElapsedTimer FClock;
 };
