@@ -3,6 +3,8 @@
 
 #include "FormFixture.h"
 
+#include <QTimer>
+
 namespace {
 
 class PrintController : public TabsFixture
@@ -39,6 +41,56 @@ TEST_F(PrintController, OnePrintWindowAtATimeAndAFailedPrintSaysSo)
     window->PrintNow(); // to a printer this time; it succeeds and the window goes
     EXPECT_EQ(FView->Prints.size(), 2);
     EXPECT_EQ(FMessages.Boxes.size(), 1u);
+    EXPECT_TRUE(WaitUntil([&] { return FController.Window() == nullptr; }));
+}
+
+// Closing the print window while the engine still paints on its printer
+// only hides it; it ends when the engine reports back, without a word.
+TEST_F(PrintController, ClosedWhilePrintingItEndsWhenTheEngineIsDone)
+{
+    for (int round = 0; round < 3; ++round) {
+        FView->RaisePrint();
+        const QPointer<TFormPrint> window = FController.Window();
+        ASSERT_NE(window, nullptr);
+        window->Printer().setOutputFormat(QPrinter::PdfFormat);
+        window->Printer().setOutputFileName(FData.File(QStringLiteral("receipt.pdf")));
+        window->PrintNow();
+        ASSERT_TRUE(window->IsPrinting());
+        window->reject(); // 取消 while it prints
+        EXPECT_TRUE(window);
+        EXPECT_FALSE(window->isVisible());
+        FView->FinishPrint(false); // the engine reports back
+        EXPECT_TRUE(WaitUntil([&] { return window == nullptr; }));
+    }
+    EXPECT_TRUE(FMessages.Boxes.empty());
+    FView->RaisePrint(); // and it prints afterwards
+    ASSERT_NE(FController.Window(), nullptr);
+}
+
+// The preview's pages come from the engine while the window waits; closing
+// it meanwhile, and the page's process ending meanwhile, end it cleanly.
+TEST_F(PrintController, ClosedWhileThePreviewRendersItEndsWhenTheEngineIsDone)
+{
+    FView->HoldPrinterPrints = true;
+    QPointer<TFormPrint> window;
+    QTimer::singleShot(0, [&] {
+        window = FController.Window();
+        ASSERT_NE(window, nullptr);
+        ASSERT_TRUE(FView->PendingPrint); // the preview waits for the engine's pages
+        window->reject();
+        EXPECT_TRUE(window);
+        QTimer::singleShot(0, [&] { FView->FinishPrint(true); });
+    });
+    FView->RaisePrint(); // the preview waits for its pages in here
+    EXPECT_TRUE(WaitUntil([&] { return FController.Window() == nullptr; }));
+
+    QTimer::singleShot(0, [&] {
+        ASSERT_TRUE(FView->PendingPrint);
+        FView->RaiseRenderProcessTerminated(TRenderTermination::Crashed);
+    });
+    FView->RaisePrint(); // the page's process ends: the preview stops waiting
+    ASSERT_NE(FController.Window(), nullptr);
+    FController.End();
     EXPECT_TRUE(WaitUntil([&] { return FController.Window() == nullptr; }));
 }
 

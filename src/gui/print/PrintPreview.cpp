@@ -7,10 +7,13 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QPrintDialog>
+#include <QPointer>
 #include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QVBoxLayout>
+
+#include <memory>
 
 TFormPrint::TFormPrint(TChromium* view, QWidget* parent)
     : QDialog(parent), FView(view)
@@ -55,18 +58,48 @@ void TFormPrint::PreviewPaintRequested(QPrinter* printer)
     if (!FView || FRendering)
         return;
     FRendering = true;
+    // The window stays alive meanwhile (done() only hides it). The view may
+    // go, or its page process end; then the engine's answer may come after
+    // this wait is over, and must find nothing of it.
     QEventLoop wait;
-    bool finished = false;
-    FView->Print(printer, [&wait, &finished](bool) {
-        finished = true;
-        wait.quit();
+    const QPointer<QEventLoop> loop(&wait);
+    const auto finished = std::make_shared<bool>(false);
+    const QPointer<TFormPrint> self(this);
+    FView->Print(printer, [loop, finished](bool) {
+        *finished = true;
+        if (loop)
+            loop->quit();
     });
-    // A view closed meanwhile never reports back.
     const auto gone = connect(FView, &QObject::destroyed, &wait, &QEventLoop::quit);
-    if (!finished)
+    const auto crashed = connect(FView, &TChromium::RenderProcessTerminated, &wait, &QEventLoop::quit);
+    if (!*finished)
         wait.exec();
+    if (!self)
+        return;
     disconnect(gone);
+    disconnect(crashed);
     FRendering = false;
+    EndIfClosed();
+}
+
+void TFormPrint::done(int result)
+{
+    // The engine still paints on this window's printer: hide now, end later.
+    if (FRendering || FPrinting) {
+        FEndWhenIdle = true;
+        FEndResult = result;
+        hide();
+        return;
+    }
+    QDialog::done(result);
+}
+
+void TFormPrint::EndIfClosed()
+{
+    if (FEndWhenIdle && !FRendering && !FPrinting) {
+        FEndWhenIdle = false;
+        QDialog::done(FEndResult);
+    }
 }
 
 void TFormPrint::PrintClicked()
@@ -107,6 +140,10 @@ void TFormPrint::PrintDone(bool ok)
     FPrinting = false;
     FPrintButton->setEnabled(true);
     FStatus->clear();
+    if (FEndWhenIdle) {
+        EndIfClosed(); // closed meanwhile: the user no longer waits for it
+        return;
+    }
     if (!ok) {
         AppMessageBox(QStringLiteral("打印失败！"), 0x30);
         return;

@@ -11,8 +11,9 @@ class TChromium;
 
 // The print window of one page: a preview of what will print, and "打印..."
 // which opens the system print dialog (a printer, or a PDF file) and prints.
-// A print that fails says so. Closing it while a print runs leaves the
-// print to finish on its own.
+// A print that fails says so. The engine paints on the window's printer
+// until it reports back, so closing it meanwhile (取消, the exit) only hides
+// it: it ends once the engine is done, and says nothing more.
 class TFormPrint : public QDialog
 {
     Q_OBJECT
@@ -30,10 +31,14 @@ public:
     // A safe document (and default file) name made of a page title.
     static QString DocumentName(const QString& title);
 
+    void done(int result) override;
+
 private:
     void PreviewPaintRequested(QPrinter* printer);
     void PrintClicked();
     void PrintDone(bool ok);
+    // Ends a window that was closed while busy, once the engine is done.
+    void EndIfClosed();
 
     QPointer<TChromium> FView;
     QPrinter FPrinter{QPrinter::HighResolution};
@@ -42,4 +47,6 @@ private:
     QLabel* FStatus = nullptr;
     bool FPrinting = false;
     bool FRendering = false;
+    bool FEndWhenIdle = false; // closed while the engine was still at work
+    int FEndResult = Rejected;
 };

@@ -215,6 +215,8 @@ TQtChromium::TQtChromium(QWebEngineProfile* profile, QWidget* parent)
     connect(page, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
                 FIsLoading = false;
+                // A print under way cannot finish now: say so, so the next one may start.
+                FinishPrint(false);
                 Q_EMIT RenderProcessTerminated(TerminationOf(status), exitCode);
             });
     connect(page, &QWebEnginePage::featurePermissionRequested, this,
