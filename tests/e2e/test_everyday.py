@@ -79,6 +79,52 @@ class Everyday(ClientTestCase):
         self.assertIn("子页面 4711", text)
         wait_for(lambda: not self.new_windows(), 20, what="the print window to close")
 
+    def test_printing_cancelled_while_the_engine_works_leaves_the_client_up(self):
+        client = self.start_client()
+        page = self.login_page()
+        page.navigate(self.service.base + "/pages/child.html?n=long")
+        page.evaluate("var t = document.createElement('table'); for (var i = 1; i <= 300; i++) "
+                      "t.insertRow().insertCell().textContent = '第 ' + i + ' 行'; document.body.appendChild(t); true")
+        # Cancelled while the preview of a long page renders, several times.
+        for _ in range(3):
+            self.later(page, "window.print()")
+            preview = self.window_named("打印预览", timeout=60)
+            self.press(preview, "Escape")
+            wait_for(lambda: not self.new_windows(), 90, what="the print window to go")
+            self.assertIsNone(client.poll())
+        # Cancelled while it prints to a PDF file, several times.
+        for _ in range(3):
+            for pdf in glob.glob(os.path.join(self.home, "*.pdf")):
+                os.remove(pdf)  # no question about replacing it
+            self.later(page, "window.print()")
+            preview = self.window_named("打印预览", timeout=90)
+            self.press(preview, "Return")  # 打印...
+            dialog = self.window_named("打印")
+            self.press(dialog, "Return")  # a PDF file in the home folder
+            time.sleep(0.3)
+            try:
+                self.press(preview, "Escape")  # 取消 while it prints
+            except subprocess.TimeoutExpired:
+                pass  # it was done already, and went before the key
+            try:
+                wait_for(lambda: not self.new_windows(), 90, what="the print window to go")
+            except AssertionError:
+                self.desktop.screenshot("everyday-print-cancel-left.png")
+                raise AssertionError("left open: %r" % self.new_windows())
+            self.assertIsNone(client.poll())
+        self.assertNotIn("打印失败", [t for _, t in self.new_windows()])
+        # And it prints afterwards.
+        for pdf in glob.glob(os.path.join(self.home, "*.pdf")):
+            os.remove(pdf)
+        self.later(page, "window.print()")
+        preview = self.window_named("打印预览", timeout=90)
+        self.press(preview, "Return")
+        self.press(self.window_named("打印"), "Return")
+        pdf = wait_for(lambda: glob.glob(os.path.join(self.home, "*.pdf")), 60, what="the printed PDF")[0]
+        wait_for(lambda: "第 300 行" in subprocess.run(["pdftotext", pdf, "-"], capture_output=True, text=True).stdout,
+                 30, what="the whole page in the PDF")
+        self.assertIsNone(client.poll())
+
     def test_pdfs_show_in_the_tab_even_when_broken(self):
         self.start_client()
         page = self.login_page()
