@@ -66,4 +66,25 @@ TEST_F(FullScreen, FullScreenIsGrantedAndThePlacementStaysTheFormerOne)
     EXPECT_FALSE(FForm->isFullScreen());
 }
 
+// A page shown full screen that closes itself (its tab closes) leaves the
+// window as it was before, the strip shown again.
+TEST_F(FullScreen, APageThatClosesItselfWhileFullScreenEndsIt)
+{
+    FForm->setGeometry(60, 70, 800, 600);
+    Pump();
+    const TWindowPlacement before = FForm->CurrentPlacement();
+    ASSERT_NE(Popup(1, true), nullptr);
+    Pump();
+    TFakeChromium* popup = ViewOn(2);
+    ASSERT_NE(popup, nullptr);
+    EXPECT_TRUE(popup->RaiseFullScreen(true));
+    ASSERT_TRUE(FForm->isFullScreen());
+    popup->RaiseClose();
+    Pump();
+    EXPECT_EQ(ViewOn(2), nullptr);
+    EXPECT_FALSE(FForm->isFullScreen());
+    EXPECT_FALSE(Pages().StripHidden());
+    EXPECT_EQ(FForm->CurrentPlacement().Right, before.Right);
+}
+
 } // namespace

@@ -57,6 +57,11 @@ bool TFullScreen::PageRequest(TChromium* view, bool on)
     if (FFlags.FClosing || FView)
         return false;
     FView = view;
+    // A page that closes itself while full screen takes the full screen with it.
+    connect(view, &QObject::destroyed, this, [this, view] {
+        if (FKind == TKind::Page && (!FView || FView == view))
+            Leave();
+    });
     FRegistry.ActivateTabOf(view);
     FPages.SetStripHidden(true);
     if (!FEsc) {
