@@ -57,10 +57,11 @@ bool TFullScreen::PageRequest(TChromium* view, bool on)
     if (FFlags.FClosing || FView)
         return false;
     FView = view;
-    // A page that closes itself while full screen takes the full screen with it.
-    connect(view, &QObject::destroyed, this, [this, view] {
-        if (FKind == TKind::Page && (!FView || FView == view))
-            Leave();
+    // A page that closes itself while full screen takes the full screen
+    // with it. The view is half gone by then: it is not touched again.
+    FViewGone = connect(view, &QObject::destroyed, this, [this] {
+        FView = nullptr;
+        Leave();
     });
     FRegistry.ActivateTabOf(view);
     FPages.SetStripHidden(true);
@@ -80,6 +81,7 @@ bool TFullScreen::PageRequest(TChromium* view, bool on)
 
 void TFullScreen::Leave()
 {
+    disconnect(FViewGone);
     if (FEsc)
         FEsc->setEnabled(false);
     if (FKind == TKind::None && !FWindow.isFullScreen())

@@ -52,4 +52,5 @@ private:
     TWindowPlacement FReturn;
     QByteArray FGeometry;
     QShortcut* FEsc = nullptr;
+    QMetaObject::Connection FViewGone;
 };
