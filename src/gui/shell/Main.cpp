@@ -53,8 +53,7 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
     CreateControllers();
     connect(FRegistry, &TTabRegistry::ActiveChanged, this, &TFormMain::PageControl1Change);
     connect(FRegistry, &TTabRegistry::CaptionChanged, this, &TFormMain::RegistryCaptionChanged);
-    // Gestures close through the message queue, after the mouse event is
-    // done; by id, since pages may move meanwhile (a popup closing itself).
+    // Gestures close by id through the queue, once the mouse event is done.
     connect(FStrip, &TTabStrip::CloseRequested, this,
             [this](int index) { PostShellMessage(this, WM_SHELL_CLOSE_TAB, FRegistry->IdAt(index)); });
     FRegistry->CreatePages();
