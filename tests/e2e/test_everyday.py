@@ -125,6 +125,32 @@ class Everyday(ClientTestCase):
                  30, what="the whole page in the PDF")
         self.assertIsNone(client.poll())
 
+    def test_a_receipt_that_prints_and_then_closes_itself_prints_first(self):
+        self.start_client()
+        page = self.login_page()
+        self.later(page, "window.open('/pages/child.html?n=receipt')")
+        receipt = open_devtools(lambda p: "child.html?n=receipt" in p.get("url", ""))
+        self.addCleanup(receipt.close)
+
+        def receipt_open():
+            return any("child.html?n=receipt" in p.get("url", "") for p in devtools_pages())
+
+        for pdf in glob.glob(os.path.join(self.home, "*.pdf")):
+            os.remove(pdf)
+        # The page asks to close while its print window is open.
+        receipt.evaluate("setTimeout(function(){ window.print(); setTimeout(function(){ window.close(); }, 1000); }, 0);"
+                         " true")
+        preview = self.window_named("打印预览", timeout=60)
+        time.sleep(2)
+        self.assertTrue(receipt_open())  # its tab waits for the print window
+        self.press(preview, "Return")  # 打印...
+        self.press(self.window_named("打印"), "Return")  # a PDF file in the home folder
+        pdf = wait_for(lambda: glob.glob(os.path.join(self.home, "*.pdf")), 60, what="the printed PDF")[0]
+        wait_for(lambda: "子页面 receipt" in subprocess.run(["pdftotext", pdf, "-"], capture_output=True,
+                                                        text=True).stdout, 30, what="the receipt in the PDF")
+        wait_for(lambda: not receipt_open(), 30, what="the receipt's tab to close")
+        self.assertNotIn("打印失败", [t for _, t in self.new_windows()])
+
     def test_pdfs_show_in_the_tab_even_when_broken(self):
         self.start_client()
         page = self.login_page()

@@ -94,4 +94,35 @@ TEST_F(PrintController, ClosedWhileThePreviewRendersItEndsWhenTheEngineIsDone)
     EXPECT_TRUE(WaitUntil([&] { return FController.Window() == nullptr; }));
 }
 
+// window.print(); window.close(), as receipts do: the tab stays until its
+// print window is done, then closes.
+class PrintAndClose : public FormFixture
+{
+protected:
+    void SetUp() override
+    {
+        FormFixture::SetUp();
+        StartForm();
+    }
+};
+
+TEST_F(PrintAndClose, APageThatPrintsAndClosesItselfClosesOnceItsPrintWindowIsDone)
+{
+    ASSERT_NE(Popup(1, true), nullptr);
+    Pump();
+    const QPointer<TFakeChromium> receipt = ViewOn(2);
+    ASSERT_TRUE(receipt);
+    receipt->RaisePrint();
+    receipt->RaiseClose();
+    Pump();
+    EXPECT_EQ(ViewOn(2), receipt.data());
+    const QPointer<TFormPrint> window = FForm->Printing().Window();
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->View(), receipt.data());
+    window->reject();
+    EXPECT_TRUE(WaitUntil([&] { return !receipt; }));
+    EXPECT_TRUE(FMessages.Boxes.empty());
+    EXPECT_TRUE(FForm->isVisible());
+}
+
 } // namespace

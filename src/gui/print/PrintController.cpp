@@ -47,6 +47,15 @@ void TPrintController::Print(TChromium* view)
     FWindow->open();
 }
 
+void TPrintController::WhenDone(const TChromium* view, std::function<void()> then)
+{
+    if (!FWindow || !view || FWindow->View() != view) {
+        then();
+        return;
+    }
+    connect(FWindow, &QObject::destroyed, this, std::move(then));
+}
+
 void TPrintController::End()
 {
     if (FWindow)

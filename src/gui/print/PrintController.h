@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
+
 class QWidget;
 class TChromium;
 class TFormPrint;
@@ -23,6 +25,8 @@ public:
     void Print(TChromium* view);
     // The program ends: an open print window goes.
     void End();
+    // Runs then once view's print window has ended, or now when it has none.
+    void WhenDone(const TChromium* view, std::function<void()> then);
 
     TFormPrint* Window() const;
 

@@ -26,6 +26,8 @@ public:
     // Prints with the printer as it is set now (the print dialog's answer).
     void PrintNow();
     QPushButton* PrintButton() const { return FPrintButton; }
+    // The page it prints, while it is there.
+    TChromium* View() const { return FView; }
     bool IsPrinting() const { return FPrinting; }
 
     // A safe document (and default file) name made of a page title.

@@ -110,7 +110,7 @@ void TFormMain::CreateControllers()
     FKeys = std::make_unique<TKeyCommands>(
         *this, TKeyTargets{*FRegistry, *FPageControl1, *FFind, *FZoom, *FPrinting, *FDownloads, *FFullScreen}, *this);
     connect(FFind, &TPageFind::KeyPressed, this, [this](const TKeyPress& key) { FKeys->Run(key, TKeySource::FindBar); });
-    auto* handler = new TPageHandler(*this, *FRegistry, *FDownloads, *FFullScreen, *FKeys, *this, this);
+    auto* handler = new TPageHandler(*this, *FRegistry, *FDownloads, *FPrinting, *FFullScreen, *FKeys, *this, this);
     connect(handler, &TPageHandler::ClearCacheRequested, this, &TFormMain::ClearCacheAndRestart);
     connect(handler, &TPageHandler::ReloginRequested, this, &TFormMain::NReloginClick);
 }

@@ -4,6 +4,7 @@
 #include "downloads/DownloadController.h"
 #include "page/PageCommand.h"
 #include "page/PageMenu.h"
+#include "print/PrintController.h"
 #include "shell/FullScreen.h"
 #include "shell/KeyCommands.h"
 #include "shell/ShellMessages.h"
@@ -19,9 +20,10 @@
 #include <QWidget>
 
 TPageHandler::TPageHandler(QWidget& window, TTabRegistry& registry, TDownloadController& downloads,
-                           TFullScreen& fullScreen, TKeyCommands& keys, const TShutdownFlags& flags, QObject* parent)
-    : QObject(parent), FWindow(window), FRegistry(registry), FDownloads(downloads), FFullScreen(fullScreen),
-      FKeys(keys), FFlags(flags)
+                           TPrintController& printing, TFullScreen& fullScreen, TKeyCommands& keys,
+                           const TShutdownFlags& flags, QObject* parent)
+    : QObject(parent), FWindow(window), FRegistry(registry), FDownloads(downloads), FPrinting(printing),
+      FFullScreen(fullScreen), FKeys(keys), FFlags(flags)
 {
     FClock.start();
     connect(&FRegistry, &TTabRegistry::ViewCreated, this, &TPageHandler::ViewCreated);
@@ -145,6 +147,16 @@ bool TPageHandler::crmPreKeyEvent(TChromium*, const TKeyPress& Key)
 }
 
 void TPageHandler::crmClose(TChromium* Sender)
+{
+    // A page that prints and closes itself (a receipt) closes once its print
+    // window is done: print() does not wait here as it does in a browser.
+    FPrinting.WhenDone(Sender, [this, view = QPointer<TChromium>(Sender)] {
+        if (view)
+            ClosePageOf(view);
+    });
+}
+
+void TPageHandler::ClosePageOf(TChromium* Sender)
 {
     // Deferred: the page that asked is still inside its own event. A page
     // closing itself never switches the shell off: a popup's tab closes

@@ -11,6 +11,7 @@ class QWidget;
 class TDownloadController;
 class TFullScreen;
 class TKeyCommands;
+class TPrintController;
 class TTabRegistry;
 struct TShutdownFlags;
 
@@ -25,8 +26,8 @@ class TPageHandler : public QObject, private TChromiumHandler
 public:
     // window: the main window, which turns popups into tabs through its
     // messages and owns the dialogs.
-    TPageHandler(QWidget& window, TTabRegistry& registry, TDownloadController& downloads, TFullScreen& fullScreen,
-                 TKeyCommands& keys, const TShutdownFlags& flags, QObject* parent = nullptr);
+    TPageHandler(QWidget& window, TTabRegistry& registry, TDownloadController& downloads, TPrintController& printing,
+                 TFullScreen& fullScreen, TKeyCommands& keys, const TShutdownFlags& flags, QObject* parent = nullptr);
 
 Q_SIGNALS:
     // The page commands that end this process.
@@ -44,10 +45,12 @@ private:
 
     void ViewCreated(TChromium* view);
     void crmClose(TChromium* Sender);
+    void ClosePageOf(TChromium* view);
 
     QWidget& FWindow;
     TTabRegistry& FRegistry;
     TDownloadController& FDownloads;
+    TPrintController& FPrinting;
     TFullScreen& FFullScreen;
     TKeyCommands& FKeys;
     const TShutdownFlags& FFlags;
