@@ -22,7 +22,6 @@ public:
     bool MayShow(int page, qint64 nowMs);
     // The page loaded another document, or went: it starts afresh.
     void Forget(int page);
-    bool Stopped(int page) const { return FStopped.contains(page); }
 
 private:
     QHash<int, std::deque<qint64>> FRecent; // per page: times of its recent boxes

@@ -12,9 +12,7 @@ TPageFind::TPageFind(TTabRegistry& registry, TPageControl& pages, const TShutdow
 {
     connect(&FRegistry, &TTabRegistry::ViewCreated, this, &TPageFind::ViewCreated);
     connect(&FRegistry, &TTabRegistry::ActiveChanged, this, &TPageFind::FollowActiveTab);
-    connect(&FRegistry, &TTabRegistry::TabRemoved, this, [this] {
-        FStates.removeIf([this](QHash<int, TState>::iterator entry) { return !FRegistry.FindTab(entry.key()); });
-    });
+    connect(&FRegistry, &TTabRegistry::TabRemoved, this, [this](int, int id) { FStates.remove(id); });
 }
 
 void TPageFind::ViewCreated(TChromium* view)

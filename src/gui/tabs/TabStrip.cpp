@@ -104,7 +104,6 @@ void TTabStrip::AdvanceFrames()
     QSet<int> ids;
     for (int i = 0; i < FControl.PageCount(); ++i)
         ids.insert(FControl.Page(i)->Tag);
-    FFrames.removeIf([&ids](QHash<int, int>::iterator entry) { return !ids.contains(entry.key()); });
     for (const int id : ids)
         if (const TBrowserTab* tab = FRegistry.FindTab(id); tab && !tab->Loaded)
             FFrames[id] = (FrameOf(id) + 1) % TabArtwork::LoadingFrameCount;
@@ -122,8 +121,9 @@ void TTabStrip::RefreshTabs(const QList<int>& indexes)
     FControl.InvalidateTabs(indexes);
 }
 
-void TTabStrip::RegistryTabRemoved(int index)
+void TTabStrip::RegistryTabRemoved(int index, int id)
 {
+    FFrames.remove(id);
     // The hover of the closed tab's place starts afresh.
     if (index >= 0 && index < TabSlotCount)
         FPointerAway[static_cast<size_t>(index)] = false;

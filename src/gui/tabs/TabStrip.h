@@ -91,7 +91,7 @@ Q_SIGNALS:
 
 private:
     void RegistryLoadingChanged(int index, bool loading);
-    void RegistryTabRemoved(int index);
+    void RegistryTabRemoved(int index, int id);
     // Moves the animation of every loading tab on by one frame.
     void AdvanceFrames();
     // The caption cut to its room; remembered, since measuring text is the
