@@ -7,6 +7,7 @@
 #include "config/ConfigFile.h"
 #include "core/Global.h"
 #include "engine/qt/QtBrowserEngine.h"
+#include "page/CacheReset.h"
 #include "platform/DataFolder.h"
 #include "platform/Platform.h"
 #include "platform/ShellMessage.h"
@@ -88,6 +89,8 @@ int main(int argc, char* argv[])
     // 5. The user interface, with the engine's profile behind every view.
     TQtBrowserEngine engine(settings);
     engine.RegisterPluginPaths(plugins);
+    // Cookies a cache reset carried over, back before the first page asks.
+    engine.RestoreCookieChanges(DataFile(QLatin1String(CookieChangesName)));
     int exitCode = 0;
     {
         TFormMain formMain(engine);

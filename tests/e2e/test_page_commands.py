@@ -127,6 +127,7 @@ class PageCommands(ClientTestCase):
         self.assertTrue(os.path.isdir(os.path.join(cache, "extra", "deeper")))
         self.assertTrue(os.path.exists(os.path.join(cache, "Cookies")))
         self.assertFalse(os.path.exists(os.path.join(self.program, "Cookies")))
+        self.assertFalse(os.path.exists(os.path.join(self.program, "CookieChanges")))  # put back once
         second = self.logins()[1]
         sent = [v for n, v in second["headers"] if n.lower() == "cookie"]
         self.assertEqual(sent, [cookie], second["headers"])

@@ -149,6 +149,12 @@ public:
     TNotificationPresenter Presenter;
     void SetDownloadSink(TDownloadSink sink) override { Sink = std::move(sink); }
     TDownloadSink Sink;
+    bool SaveCookieChanges(const QString& path) override
+    {
+        CookieChangesSavedTo.push_back(path);
+        return true;
+    }
+    QStringList CookieChangesSavedTo;
 
     // A download asked for by view, as the engine runs it: the handler
     // decides (view may be gone afterwards); an accepted one reaches the sink.

@@ -459,6 +459,7 @@ TEST_F(PageCommands, ClearCacheClosesWithoutAQuestionAndStartsTheScript)
     // folder gets nothing, and the script starts the program from there.
     EXPECT_EQ(ReadBytes(FData.File(QStringLiteral("Cookies"))), "cookies");
     EXPECT_FALSE(QFile::exists(FData.File(QStringLiteral("Cookies-journal"))));
+    EXPECT_EQ(FEngine.CookieChangesSavedTo, QStringList{FData.File(QStringLiteral("CookieChanges"))});
     const QString script = FData.File(QStringLiteral("ClearCache.sh"));
     EXPECT_EQ(ReadBytes(script), CacheResetScript(FData.Path(), Platform::ExecutablePath()));
     EXPECT_TRUE(QDir(FProgram.Path()).isEmpty());

@@ -38,4 +38,11 @@ public:
     // keep it beyond the engine's life. Without a sink it is cancelled.
     using TDownloadSink = std::function<void(TDownloadItem* item)>;
     virtual void SetDownloadSink(TDownloadSink sink) { (void)sink; }
+
+    // The cookies this session changed, written to path for the next start
+    // (a restart soon after a sign-in would lose them otherwise), and put
+    // back from such a file, which is removed. Put back before the first page
+    // loads.
+    virtual bool SaveCookieChanges(const QString& path) { (void)path; return true; }
+    virtual void RestoreCookieChanges(const QString& path) { (void)path; }
 };

@@ -7,6 +7,9 @@
 // files that survive the reset.
 inline constexpr char CacheResetScriptName[] = "ClearCache.sh";
 inline constexpr const char* CookieFileNames[] = {"Cookies", "Cookies-journal"};
+// The cookies the session changed that the engine may not have written yet;
+// the next start puts them back and removes the file.
+inline constexpr char CookieChangesName[] = "CookieChanges";
 
 // A word for /bin/sh that stands for exactly these bytes, whatever they hold
 // (spaces, quotes, $, backquotes, ;, &, newlines).

@@ -5,6 +5,8 @@
 #include "shell/Main.h"
 
 #include "core/Global.h"
+#include "engine/BrowserEngine.h"
+#include "page/CacheReset.h"
 #include "platform/Platform.h"
 #include "shell/Successor.h"
 #include "widgets/AppMessageBox.h"
@@ -87,6 +89,9 @@ void TFormMain::NReloginClick()
 
 void TFormMain::ClearCacheAndRestart()
 {
+    // Taken while every view still lives: the engine writes its cookie file
+    // late, and a sign-in just before the reset would be lost with it.
+    FEngine.SaveCookieChanges(DataFile(QLatin1String(CookieChangesName)));
     FClosing = true;
     FExitRequested = true;
     FConfirmExit = false;

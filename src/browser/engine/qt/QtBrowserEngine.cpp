@@ -10,6 +10,7 @@
 #include <QLibraryInfo>
 #include <QOpenGLWidget>
 #include <QPointer>
+#include <QWebEngineCookieStore>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineNotification>
 #include <QWebEngineProfile>
@@ -40,6 +41,23 @@ TQtBrowserEngine::TQtBrowserEngine(const TEngineSettings& settings)
 {
     FProfile = CreateEngineProfile(settings, this);
     connect(FProfile, &QWebEngineProfile::downloadRequested, this, &TQtBrowserEngine::ProfileDownloadRequested);
+    QWebEngineCookieStore* cookies = FProfile->cookieStore();
+    connect(cookies, &QWebEngineCookieStore::cookieAdded, this,
+            [this](const QNetworkCookie& cookie) { FCookieChanges.Added(cookie); });
+    connect(cookies, &QWebEngineCookieStore::cookieRemoved, this,
+            [this](const QNetworkCookie& cookie) { FCookieChanges.Removed(cookie); });
+}
+
+void TQtBrowserEngine::RestoreCookieChanges(const QString& path)
+{
+    QWebEngineCookieStore* cookies = FProfile->cookieStore();
+    for (const TCookieChanges::TChange& change : TCookieChanges::Take(path)) {
+        const QUrl origin = TCookieChanges::Origin(change.Cookie);
+        if (change.Set)
+            cookies->setCookie(TCookieChanges::ForOrigin(change.Cookie), origin);
+        else
+            cookies->deleteCookie(TCookieChanges::ForOrigin(change.Cookie), origin);
+    }
 }
 
 void TQtBrowserEngine::SetNotificationPresenter(TNotificationPresenter presenter)

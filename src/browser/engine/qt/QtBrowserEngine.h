@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/BrowserEngine.h"
+#include "engine/CookieChanges.h"
 #include "engine/EngineSettings.h"
 
 #include <QHash>
@@ -35,6 +36,8 @@ public:
     void PrepareWindow(QWidget* window) override;
     void SetNotificationPresenter(TNotificationPresenter presenter) override;
     void SetDownloadSink(TDownloadSink sink) override { FDownloadSink = std::move(sink); }
+    bool SaveCookieChanges(const QString& path) override { return FCookieChanges.Save(path); }
+    void RestoreCookieChanges(const QString& path) override;
 
     QWebEngineProfile* Profile() const { return FProfile; }
     const QStringList& PluginPaths() const { return FPluginPaths; }
@@ -57,6 +60,7 @@ private:
     void DownloadResumed(QWebEngineDownloadRequest* download, TAcceptedDownload& accepted);
 
     QHash<quint32, TAcceptedDownload> FAccepted;
+    TCookieChanges FCookieChanges;
     TDownloadSink FDownloadSink;
     QWebEngineProfile* FProfile = nullptr;
     QStringList FPluginPaths;
