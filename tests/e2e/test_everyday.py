@@ -14,6 +14,13 @@ from harness import (DEVTOOLS, ClientTestCase, DevToolsPage, devtools_pages, ope
 TITLE = "Velmar房产ERP"
 
 
+def try_float(text):
+    try:
+        return float(text)
+    except ValueError:
+        return 1.0
+
+
 class Everyday(ClientTestCase):
 
     def windows(self):
@@ -124,6 +131,42 @@ class Everyday(ClientTestCase):
         wait_for(lambda: "第 300 行" in subprocess.run(["pdftotext", pdf, "-"], capture_output=True, text=True).stdout,
                  30, what="the whole page in the PDF")
         self.assertIsNone(client.poll())
+
+    def test_a_long_page_previews_at_once_and_prints_whole(self):
+        self.start_client()
+        page = self.login_page()
+        page.navigate(self.service.base + "/pages/child.html?n=long")
+        page.evaluate("var t = document.createElement('table'); for (var i = 1; i <= 1500; i++) "
+                      "t.insertRow().insertCell().textContent = '第 ' + i + ' 行'; document.body.appendChild(t); true")
+        for pdf in glob.glob(os.path.join(self.home, "*.pdf")):
+            os.remove(pdf)
+        started = time.monotonic()
+        self.later(page, "window.print()")
+        preview = self.window_named("打印预览")
+        shown = time.monotonic() - started
+        shot = os.path.join(self.home, "preview.png")
+
+        def first_page_drawn():
+            # The top of the first sheet, below the title bar: text is there
+            # once the page is drawn (a blank sheet and the grey around it
+            # are light).
+            self.desktop.run(["import", "-window", str(preview), shot], timeout=20)
+            mean = subprocess.run(["convert", shot, "-crop", "400x150+60+20", "-colorspace", "Gray",
+                                   "-threshold", "40%", "-format", "%[fx:mean]", "info:"],
+                                  capture_output=True, text=True).stdout
+            return try_float(mean) < 0.999
+
+        wait_for(first_page_drawn, 30, what="the first page of the preview")
+        drawn = time.monotonic() - started
+        print("\n1500 rows: print window after %.1f s, first page drawn after %.1f s" % (shown, drawn))
+        self.desktop.screenshot("everyday-print-preview-long.png")
+        self.later(page, "window.print()")  # one print window at a time
+        self.press(preview, "Return")  # 打印... works while pages are still drawn
+        self.press(self.window_named("打印"), "Return")  # a PDF file in the home folder
+        pdf = wait_for(lambda: glob.glob(os.path.join(self.home, "*.pdf")), 120, what="the printed PDF")[0]
+        wait_for(lambda: "第 1500 行" in subprocess.run(["pdftotext", pdf, "-"], capture_output=True,
+                                                     text=True).stdout, 60, what="the whole page in the PDF")
+        wait_for(lambda: not self.new_windows(), 30, what="the print window to close")
 
     def test_a_receipt_that_prints_and_then_closes_itself_prints_first(self):
         self.start_client()

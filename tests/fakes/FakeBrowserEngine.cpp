@@ -1,5 +1,9 @@
 #include "FakeBrowserEngine.h"
 
+#include <QBuffer>
+#include <QPainter>
+#include <QPdfWriter>
+
 #include <utility>
 
 void TFakeChromium::Load(const QString& url)
@@ -109,6 +113,40 @@ void TFakeChromium::PrintToPdf(const QString& path, const QPageLayout&, std::fun
         return;
     }
     PendingPrint = std::move(done);
+}
+
+void TFakeChromium::PrintToPdfData(const QPageLayout&, std::function<void(const QByteArray& pdf)> done)
+{
+    if (PendingPdfData) {
+        done({});
+        return;
+    }
+    PendingPdfData = std::move(done);
+}
+
+void TFakeChromium::FinishPdfData(const QByteArray& pdf)
+{
+    if (auto done = std::exchange(PendingPdfData, nullptr))
+        done(pdf);
+}
+
+QByteArray TFakeChromium::MakePdf(int pages)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
+    writer.setResolution(72);
+    QPainter painter(&writer);
+    for (int page = 1; page <= pages; ++page) {
+        if (page > 1)
+            writer.newPage();
+        QFont font = painter.font();
+        font.setPixelSize(120);
+        painter.setFont(font);
+        painter.drawText(QRect(0, 0, 400, 400), Qt::AlignCenter, QString::number(page));
+    }
+    painter.end();
+    return buffer.data();
 }
 
 void TFakeChromium::FinishPrint(bool ok)

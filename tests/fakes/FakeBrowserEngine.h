@@ -56,6 +56,12 @@ public:
     QStringList Prints;
     std::function<void(bool ok)> PendingPrint;
     void FinishPrint(bool ok);
+    // A PDF in memory waits here until the test answers it with FinishPdfData.
+    void PrintToPdfData(const QPageLayout& layout, std::function<void(const QByteArray& pdf)> done) override;
+    std::function<void(const QByteArray& pdf)> PendingPdfData;
+    void FinishPdfData(const QByteArray& pdf);
+    // A PDF of pages pages, each with its number in large digits.
+    static QByteArray MakePdf(int pages);
 
     QStringList Loads;
     int StopCount = 0;

@@ -1,9 +1,11 @@
 #include "print/PrintController.h"
+#include "print/PrintPages.h"
 #include "print/PrintPreview.h"
 
 #include "FormFixture.h"
 
-#include <QTimer>
+#include <QLabel>
+#include <QPushButton>
 
 namespace {
 
@@ -26,7 +28,10 @@ TEST_F(PrintController, OnePrintWindowAtATimeAndAFailedPrintSaysSo)
     window->Printer().setOutputFormat(QPrinter::PdfFormat);
     window->Printer().setOutputFileName(pdf);
     FView->Prints.clear();
-    window->PrintNow();
+    window->PrintNow(); // asked before the preview's document came: it waits for it
+    EXPECT_TRUE(FView->Prints.isEmpty());
+    EXPECT_EQ(window->StatusText(), QStringLiteral("正在打印..."));
+    FView->FinishPdfData(TFakeChromium::MakePdf(1));
     ASSERT_EQ(FView->Prints, QStringList{pdf});
     EXPECT_TRUE(window->IsPrinting());
     window->PrintNow(); // a second click while it runs does nothing
@@ -52,6 +57,7 @@ TEST_F(PrintController, ClosedWhilePrintingItEndsWhenTheEngineIsDone)
         FView->RaisePrint();
         const QPointer<TFormPrint> window = FController.Window();
         ASSERT_NE(window, nullptr);
+        FView->FinishPdfData(TFakeChromium::MakePdf(1));
         window->Printer().setOutputFormat(QPrinter::PdfFormat);
         window->Printer().setOutputFileName(FData.File(QStringLiteral("receipt.pdf")));
         window->PrintNow();
@@ -67,31 +73,54 @@ TEST_F(PrintController, ClosedWhilePrintingItEndsWhenTheEngineIsDone)
     ASSERT_NE(FController.Window(), nullptr);
 }
 
-// The preview's pages come from the engine while the window waits; closing
-// it meanwhile, and the page's process ending meanwhile, end it cleanly.
-TEST_F(PrintController, ClosedWhileThePreviewRendersItEndsWhenTheEngineIsDone)
+// The window shows at once; the preview's pages come from a PDF the engine
+// makes in memory and fill in one by one, with the window answering meanwhile.
+TEST_F(PrintController, ThePreviewShowsAtOnceAndFillsInPageByPage)
 {
-    FView->HoldPrinterPrints = true;
-    QPointer<TFormPrint> window;
-    QTimer::singleShot(0, [&] {
+    FView->RaisePrint();
+    const QPointer<TFormPrint> window = FController.Window();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(FView->PendingPdfData); // nothing waits inside RaisePrint
+    EXPECT_EQ(window->StatusText(), QStringLiteral("正在生成预览..."));
+
+    FView->FinishPdfData(TFakeChromium::MakePdf(11));
+    ASSERT_EQ(window->Pages()->PageCount(), 11);
+    EXPECT_LT(window->Pages()->PagesDrawn(), 11); // drawn over later turns
+    EXPECT_TRUE(WaitUntil([&] { return window->Pages()->PagesDrawn() == 11; }));
+    EXPECT_EQ(window->StatusText(), QStringLiteral("共 11 页"));
+    const auto sheets = window->Pages()->findChildren<QLabel*>();
+    ASSERT_EQ(sheets.size(), 11);
+    for (const QLabel* sheet : sheets) {
+        EXPECT_FALSE(sheet->pixmap().isNull());
+        EXPECT_GT(sheet->height(), sheet->width()); // a portrait sheet of the page's shape
+    }
+
+    // Closed while pages are still drawn: it ends at once.
+    window->reject();
+    EXPECT_TRUE(WaitUntil([&] { return window == nullptr; }));
+}
+
+TEST_F(PrintController, ClosedBeforeThePreviewCameItEndsAndTheLateDocumentFindsNothing)
+{
+    FView->RaisePrint();
+    QPointer<TFormPrint> window = FController.Window();
+    ASSERT_TRUE(FView->PendingPdfData);
+    window->reject();
+    EXPECT_TRUE(WaitUntil([&] { return window == nullptr; }));
+    FView->FinishPdfData(TFakeChromium::MakePdf(2)); // the engine answers late
+
+    // No document, or one that cannot be read: it says so and can still print.
+    for (const QByteArray& pdf : {QByteArray(), QByteArray("<html>not a pdf</html>")}) {
+        FView->RaisePrint();
         window = FController.Window();
         ASSERT_NE(window, nullptr);
-        ASSERT_TRUE(FView->PendingPrint); // the preview waits for the engine's pages
-        window->reject();
-        EXPECT_TRUE(window);
-        QTimer::singleShot(0, [&] { FView->FinishPrint(true); });
-    });
-    FView->RaisePrint(); // the preview waits for its pages in here
-    EXPECT_TRUE(WaitUntil([&] { return FController.Window() == nullptr; }));
-
-    QTimer::singleShot(0, [&] {
-        ASSERT_TRUE(FView->PendingPrint);
-        FView->RaiseRenderProcessTerminated(TRenderTermination::Crashed);
-    });
-    FView->RaisePrint(); // the page's process ends: the preview stops waiting
-    ASSERT_NE(FController.Window(), nullptr);
-    FController.End();
-    EXPECT_TRUE(WaitUntil([&] { return FController.Window() == nullptr; }));
+        FView->FinishPdfData(pdf);
+        EXPECT_TRUE(WaitUntil([&] { return window->StatusText() == QStringLiteral("无法生成预览。"); }));
+        EXPECT_EQ(window->Pages()->PageCount(), 0);
+        FController.End();
+        EXPECT_TRUE(WaitUntil([&] { return FController.Window() == nullptr; }));
+    }
+    EXPECT_TRUE(FMessages.Boxes.empty());
 }
 
 // window.print(); window.close(), as receipts do: the tab stays until its

@@ -182,6 +182,10 @@ public:
     // gets the outcome once; a second print while one runs fails at once.
     virtual void Print(QPrinter* printer, std::function<void(bool ok)> done) = 0;
     virtual void PrintToPdf(const QString& path, const QPageLayout& layout, std::function<void(bool ok)> done) = 0;
+    // The page as a PDF document in memory, laid out as a print would be.
+    // done gets empty data when it fails (the page's process ended, another
+    // one still runs); it is not called once the view is gone.
+    virtual void PrintToPdfData(const QPageLayout& layout, std::function<void(const QByteArray& pdf)> done) = 0;
     // Leaves the page's full screen, as Esc does in a browser.
     virtual void ExitFullScreen() = 0;
 

@@ -1,19 +1,16 @@
 #include "print/PrintPreview.h"
 
 #include "engine/Chromium.h"
+#include "print/PrintPages.h"
 #include "widgets/AppMessageBox.h"
 
 #include <QDialogButtonBox>
-#include <QEventLoop>
 #include <QLabel>
 #include <QPrintDialog>
 #include <QPointer>
-#include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QVBoxLayout>
-
-#include <memory>
 
 TFormPrint::TFormPrint(TChromium* view, QWidget* parent)
     : QDialog(parent), FView(view)
@@ -21,8 +18,9 @@ TFormPrint::TFormPrint(TChromium* view, QWidget* parent)
     setWindowTitle(QStringLiteral("打印预览"));
     resize(720, 640);
     FPrinter.setDocName(DocumentName(view ? view->Title() : QString()));
-    FPreview = new QPrintPreviewWidget(&FPrinter, this);
-    connect(FPreview, &QPrintPreviewWidget::paintRequested, this, &TFormPrint::PreviewPaintRequested);
+    FPages = new TPrintPages(this);
+    connect(FPages, &TPrintPages::Progress, this, &TFormPrint::PreviewProgress);
+    connect(FPages, &TPrintPages::Unreadable, this, &TFormPrint::PreviewFailed);
     FStatus = new QLabel(this);
     auto* buttons = new QDialogButtonBox(this);
     FPrintButton = buttons->addButton(QStringLiteral("打印..."), QDialogButtonBox::AcceptRole);
@@ -31,10 +29,23 @@ TFormPrint::TFormPrint(TChromium* view, QWidget* parent)
     connect(FPrintButton, &QPushButton::clicked, this, &TFormPrint::PrintClicked);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(FPreview, 1);
+    layout->addWidget(FPages, 1);
     layout->addWidget(FStatus);
     layout->addWidget(buttons);
     FPrintButton->setFocus();
+
+    FPreviewState = QStringLiteral("正在生成预览...");
+    FStatus->setText(FPreviewState);
+    if (!FView) {
+        PreviewFailed();
+        return;
+    }
+    FPreviewPending = true;
+    const QPointer<TFormPrint> self(this);
+    FView->PrintToPdfData(FPrinter.pageLayout(), [self](const QByteArray& pdf) {
+        if (self)
+            self->PreviewMade(pdf);
+    });
 }
 
 TFormPrint::~TFormPrint() = default;
@@ -51,41 +62,42 @@ QString TFormPrint::DocumentName(const QString& title)
     return name.left(80);
 }
 
-void TFormPrint::PreviewPaintRequested(QPrinter* printer)
+QString TFormPrint::StatusText() const
 {
-    // The preview wants its pages now: wait here for the engine, with the
-    // event loop running so the window stays responsive.
-    if (!FView || FRendering)
-        return;
-    FRendering = true;
-    // The window stays alive meanwhile (done() only hides it). The view may
-    // go, or its page process end; then the engine's answer may come after
-    // this wait is over, and must find nothing of it.
-    QEventLoop wait;
-    const QPointer<QEventLoop> loop(&wait);
-    const auto finished = std::make_shared<bool>(false);
-    const QPointer<TFormPrint> self(this);
-    FView->Print(printer, [loop, finished](bool) {
-        *finished = true;
-        if (loop)
-            loop->quit();
-    });
-    const auto gone = connect(FView, &QObject::destroyed, &wait, &QEventLoop::quit);
-    const auto crashed = connect(FView, &TChromium::RenderProcessTerminated, &wait, &QEventLoop::quit);
-    if (!*finished)
-        wait.exec();
-    if (!self)
-        return;
-    disconnect(gone);
-    disconnect(crashed);
-    FRendering = false;
-    EndIfClosed();
+    return FStatus->text();
+}
+
+void TFormPrint::PreviewMade(const QByteArray& pdf)
+{
+    FPreviewPending = false;
+    if (pdf.isEmpty())
+        PreviewFailed();
+    else
+        FPages->SetDocument(pdf);
+    if (FPrinting)
+        StartPrint();
+}
+
+void TFormPrint::PreviewProgress(int drawn, int count)
+{
+    FPreviewState = drawn < count ? QStringLiteral("正在生成预览... %1/%2 页").arg(drawn).arg(count)
+                                  : QStringLiteral("共 %1 页").arg(count);
+    if (!FPrinting)
+        FStatus->setText(FPreviewState);
+}
+
+void TFormPrint::PreviewFailed()
+{
+    // Printing may still work; only the preview is missing.
+    FPreviewState = QStringLiteral("无法生成预览。");
+    if (!FPrinting)
+        FStatus->setText(FPreviewState);
 }
 
 void TFormPrint::done(int result)
 {
     // The engine still paints on this window's printer: hide now, end later.
-    if (FRendering || FPrinting) {
+    if (FPrinting) {
         FEndWhenIdle = true;
         FEndResult = result;
         hide();
@@ -96,7 +108,7 @@ void TFormPrint::done(int result)
 
 void TFormPrint::EndIfClosed()
 {
-    if (FEndWhenIdle && !FRendering && !FPrinting) {
+    if (FEndWhenIdle && !FPrinting) {
         FEndWhenIdle = false;
         QDialog::done(FEndResult);
     }
@@ -123,6 +135,18 @@ void TFormPrint::PrintNow()
     FPrinting = true;
     FPrintButton->setEnabled(false);
     FStatus->setText(QStringLiteral("正在打印..."));
+    // The engine makes one document at a time: a print asked for before the
+    // preview's document came starts when it comes.
+    if (!FPreviewPending)
+        StartPrint();
+}
+
+void TFormPrint::StartPrint()
+{
+    if (!FView) {
+        PrintDone(false);
+        return;
+    }
     const QPointer<TFormPrint> self(this);
     auto done = [self](bool ok) {
         if (self)
@@ -139,7 +163,7 @@ void TFormPrint::PrintDone(bool ok)
 {
     FPrinting = false;
     FPrintButton->setEnabled(true);
-    FStatus->clear();
+    FStatus->setText(FPreviewState);
     if (FEndWhenIdle) {
         EndIfClosed(); // closed meanwhile: the user no longer waits for it
         return;

@@ -5,15 +5,17 @@
 #include <QPrinter>
 
 class QLabel;
-class QPrintPreviewWidget;
 class QPushButton;
 class TChromium;
+class TPrintPages;
 
 // The print window of one page: a preview of what will print, and "打印..."
 // which opens the system print dialog (a printer, or a PDF file) and prints.
-// A print that fails says so. The engine paints on the window's printer
-// until it reports back, so closing it meanwhile (取消, the exit) only hides
-// it: it ends once the engine is done, and says nothing more.
+// A print that fails says so. The preview is drawn from a PDF the engine
+// makes in memory, page by page as the window shows. The engine paints on
+// the window's printer until it reports back, so closing it while it prints
+// (取消, the exit) only hides it: it ends once the engine is done, and says
+// nothing more.
 class TFormPrint : public QDialog
 {
     Q_OBJECT
@@ -29,6 +31,8 @@ public:
     // The page it prints, while it is there.
     TChromium* View() const { return FView; }
     bool IsPrinting() const { return FPrinting; }
+    TPrintPages* Pages() const { return FPages; }
+    QString StatusText() const;
 
     // A safe document (and default file) name made of a page title.
     static QString DocumentName(const QString& title);
@@ -36,19 +40,23 @@ public:
     void done(int result) override;
 
 private:
-    void PreviewPaintRequested(QPrinter* printer);
+    void PreviewMade(const QByteArray& pdf);
+    void PreviewProgress(int drawn, int count);
+    void PreviewFailed();
     void PrintClicked();
+    void StartPrint();
     void PrintDone(bool ok);
     // Ends a window that was closed while busy, once the engine is done.
     void EndIfClosed();
 
     QPointer<TChromium> FView;
     QPrinter FPrinter{QPrinter::HighResolution};
-    QPrintPreviewWidget* FPreview = nullptr;
+    TPrintPages* FPages = nullptr;
     QPushButton* FPrintButton = nullptr;
     QLabel* FStatus = nullptr;
     bool FPrinting = false;
-    bool FRendering = false;
+    bool FPreviewPending = false; // the engine makes the preview's document
+    QString FPreviewState; // what the status line says when not printing
     bool FEndWhenIdle = false; // closed while the engine was still at work
     int FEndResult = Rejected;
 };

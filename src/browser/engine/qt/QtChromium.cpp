@@ -217,6 +217,7 @@ TQtChromium::TQtChromium(QWebEngineProfile* profile, QWidget* parent)
                 FIsLoading = false;
                 // A print under way cannot finish now: say so, so the next one may start.
                 FinishPrint(false);
+                FinishPdfData(FPdfDataSerial, {});
                 Q_EMIT RenderProcessTerminated(TerminationOf(status), exitCode);
             });
     connect(page, &QWebEnginePage::featurePermissionRequested, this,
@@ -305,6 +306,33 @@ void TQtChromium::PrintToPdf(const QString& path, const QPageLayout& layout, std
     }
     FPrintDone = std::move(done);
     FPage->printToPdf(path, layout);
+}
+
+void TQtChromium::PrintToPdfData(const QPageLayout& layout, std::function<void(const QByteArray& pdf)> done)
+{
+    if (!FPage || FPdfDataDone) {
+        if (done)
+            done({});
+        return;
+    }
+    FPdfDataDone = std::move(done);
+    const int serial = ++FPdfDataSerial;
+    const QPointer<TQtChromium> self(this);
+    FPage->printToPdf(
+        [self, serial](const QByteArray& pdf) {
+            if (self)
+                self->FinishPdfData(serial, pdf);
+        },
+        layout);
+}
+
+void TQtChromium::FinishPdfData(int serial, const QByteArray& pdf)
+{
+    // An answer for a request already given up (its page process ended) is dropped.
+    if (serial != FPdfDataSerial)
+        return;
+    if (auto done = std::exchange(FPdfDataDone, nullptr))
+        done(pdf);
 }
 
 void TQtChromium::FinishPrint(bool ok)

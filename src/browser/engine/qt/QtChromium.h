@@ -36,6 +36,7 @@ public:
     void SetFeaturePermission(const QUrl& origin, TPageFeature feature, bool granted) override;
     void Print(QPrinter* printer, std::function<void(bool ok)> done) override;
     void PrintToPdf(const QString& path, const QPageLayout& layout, std::function<void(bool ok)> done) override;
+    void PrintToPdfData(const QPageLayout& layout, std::function<void(const QByteArray& pdf)> done) override;
     void ExitFullScreen() override;
 
     QWebEnginePage* Page() const;
@@ -62,6 +63,7 @@ protected:
 
 private:
     void FinishPrint(bool ok);
+    void FinishPdfData(int serial, const QByteArray& pdf);
     void WatchPageWidget(QObject* child);
 
     QPointer<QWebEnginePage> FPage;
@@ -72,6 +74,8 @@ private:
 
     TPendingSaves FPendingSaves;
     std::function<void(bool ok)> FPrintDone; // set while a print runs
+    std::function<void(const QByteArray& pdf)> FPdfDataDone; // set while a PDF is made in memory
+    int FPdfDataSerial = 0; // which request the engine's answer belongs to
     int FFindRequest = 0; // the newest search
     int FWheelAngle = 0; // Ctrl+wheel turn not yet a whole step
 };
