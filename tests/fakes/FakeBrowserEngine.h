@@ -52,7 +52,6 @@ public:
     // printer ends at once, with PrinterPrintsSucceed; a PDF waits in
     // PendingPrint until the test finishes it with FinishPrint.
     bool PrinterPrintsSucceed = true;
-    bool HoldPrinterPrints = false; // a print to a printer (the preview too) waits like a PDF
     QStringList Prints;
     std::function<void(bool ok)> PendingPrint;
     void FinishPrint(bool ok);

@@ -1,5 +1,6 @@
 #include "core/Global.h"
 #include "shell/Main.h"
+#include "tabs/MemoryTrim.h"
 #include "tabs/PageControl.h"
 #include "page/PopupLimit.h"
 #include "shell/ShellMessages.h"
@@ -190,6 +191,25 @@ TEST_F(TabRegistry, ClosingPicksTheNextTabOrTheOneBeforeTheLast)
     for (const int refused : {0, 1, 4, 99, -1}) // page 0, first tab, placeholder, out of range
         FRegistry.CloseTab(refused);
     EXPECT_EQ(Pages().PageCount(), 5);
+}
+
+// Memory the closed pages left is given back once, after a burst of closes.
+TEST_F(TabRegistry, FreeMemoryIsReleasedOnceAfterABurstOfCloses)
+{
+    int releases = 0;
+    TMemoryTrim trim(FRegistry, [&] { ++releases; }, 50);
+    Login();
+    for (int i = 0; i < 3; ++i)
+        Popup(1);
+    Pump();
+    WaitUntil([] { return false; }, 150);
+    EXPECT_EQ(releases, 0); // opening alone releases nothing
+    for (int i = 0; i < 3; ++i)
+        FRegistry.CloseTab(2);
+    EXPECT_EQ(releases, 0);
+    EXPECT_TRUE(WaitUntil([&] { return releases == 1; }));
+    WaitUntil([] { return false; }, 150);
+    EXPECT_EQ(releases, 1);
 }
 
 TEST_F(TabRegistry, TabWidthShrinksEvenlyOnceTabsNoLongerFit)

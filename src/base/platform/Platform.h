@@ -36,3 +36,12 @@ void LowerCurrentThreadPriority();
 int CurrentThreadNiceness();
 
 } // namespace Platform
+
+namespace Platform {
+
+// Hands heap memory that is free again back to the system, so a long day of
+// opening and closing pages does not keep the peak. Does nothing where the
+// C library has no such call.
+void ReleaseFreeMemory();
+
+} // namespace Platform

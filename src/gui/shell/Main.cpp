@@ -19,6 +19,7 @@
 #include "shell/ShellMessages.h"
 #include "shell/TrayNotifier.h"
 #include "shell/WindowPlacement.h"
+#include "tabs/MemoryTrim.h"
 #include "tabs/PageControl.h"
 #include "tabs/TabRegistry.h"
 #include "tabs/TabStrip.h"
@@ -107,6 +108,7 @@ void TFormMain::CreateControllers()
     connect(notifier, &TTrayNotifier::ShowWindowRequested, this, &TFormMain::NShowMainClick);
     FFullScreen = new TFullScreen(*this, *FRegistry, *FPageControl1, *this, [this] { return CurrentPlacement(); }, this);
     FCrashCover = new TCrashCover(*FRegistry, *this, this);
+    new TMemoryTrim(*FRegistry, &Platform::ReleaseFreeMemory, TMemoryTrim::QuietMs, this);
     FKeys = std::make_unique<TKeyCommands>(
         *this, TKeyTargets{*FRegistry, *FPageControl1, *FFind, *FZoom, *FPrinting, *FDownloads, *FFullScreen}, *this);
     connect(FFind, &TPageFind::KeyPressed, this, [this](const TKeyPress& key) { FKeys->Run(key, TKeySource::FindBar); });

@@ -5,6 +5,9 @@
 #include <QFileInfo>
 
 #include <climits>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <unistd.h>
 
 namespace Platform {
@@ -32,6 +35,13 @@ QString ExecutableFolder()
 QString LongPathName(const QString& path)
 {
     return path; // no short names here
+}
+
+void ReleaseFreeMemory()
+{
+#if defined(__GLIBC__)
+    ::malloc_trim(0);
+#endif
 }
 
 bool IsRunningAsRoot()
