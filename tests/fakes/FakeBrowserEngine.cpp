@@ -50,7 +50,7 @@ void TFakeChromium::RaiseClose()
 TJsDialogReply TFakeChromium::RaiseJsDialog(const TJsDialogRequest& request)
 {
     TJsDialogReply reply;
-    Handler().crmJsdialog(this, request, reply);
+    CallJsDialog(request, reply);
     return reply;
 }
 

@@ -54,6 +54,14 @@ protected:
         return view;
     }
 
+    void crmJsdialog(TChromium*, const TJsDialogRequest&, TJsDialogReply& reply) override
+    {
+        reply.Handled = true;
+        if (FInDialog)
+            FInDialog();
+    }
+    std::function<void()> FInDialog; // what happens while the page's box is open
+
     TPageControl& Pages() { return FPages; }
     TTabPage* Page(int index) { return Pages().Page(index); }
     TFakeChromium* ViewOn(int index)
@@ -191,6 +199,33 @@ TEST_F(TabRegistry, ClosingPicksTheNextTabOrTheOneBeforeTheLast)
     for (const int refused : {0, 1, 4, 99, -1}) // page 0, first tab, placeholder, out of range
         FRegistry.CloseTab(refused);
     EXPECT_EQ(Pages().PageCount(), 5);
+}
+
+// A close that reaches a tab while its page's box is open (the box runs an
+// event loop inside the engine's call) waits until the box is answered: the
+// view is never destroyed under the engine's call.
+TEST_F(TabRegistry, ATabClosedWhileItsPageShowsABoxClosesOnceTheBoxIsAnswered)
+{
+    Login();
+    Popup(1);
+    Pump();
+    ASSERT_EQ(Pages().PageCount(), 4);
+    const int id = Page(2)->Tag;
+    const QPointer<TFakeChromium> view = ViewOn(2);
+    std::vector<int> removed;
+    QObject::connect(&FRegistry, &TTabRegistry::TabRemoved, &FPages, [&](int, int gone) { removed.push_back(gone); });
+    FInDialog = [&] {
+        FRegistry.CloseTabWithId(id);
+        FRegistry.CloseTab(2); // twice: still one close
+        EXPECT_TRUE(view);
+        EXPECT_EQ(Pages().PageCount(), 4);
+    };
+    view->RaiseJsDialog({QUrl(), TJsDialogType::Alert, QStringLiteral("x"), {}});
+    EXPECT_TRUE(view); // the engine's call returns into a living view
+    FInDialog = nullptr;
+    EXPECT_TRUE(WaitUntil([&] { return !view; }));
+    EXPECT_EQ(removed, std::vector<int>{id});
+    EXPECT_EQ(Pages().PageCount(), 3);
 }
 
 // Memory the closed pages left is given back once, after a burst of closes.

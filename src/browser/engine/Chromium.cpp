@@ -42,6 +42,14 @@ bool TChromiumHandler::crmPreKeyEvent(TChromium*, const TKeyPress&)
     return false;
 }
 
+void TChromium::CallJsDialog(const TJsDialogRequest& request, TJsDialogReply& reply)
+{
+    ++FDialogDepth;
+    Handler().crmJsdialog(this, request, reply);
+    if (--FDialogDepth == 0)
+        Q_EMIT DialogEnded();
+}
+
 TChromiumHandler& TChromium::Handler() const
 {
     static TChromiumHandler defaults;

@@ -142,6 +142,10 @@ public:
     // owned: the handler outlives the view or unsets itself first.
     void SetHandler(TChromiumHandler* handler) { FHandler = handler; }
     TChromiumHandler& Handler() const;
+    // True while the handler answers one of the page's dialogs. The box runs
+    // an event loop of its own inside the engine's call, so the view must not
+    // be destroyed until DialogEnded.
+    bool InDialog() const { return FDialogDepth > 0; }
 
     virtual void Load(const QString& url) = 0;
     virtual void StopLoad() = 0;
@@ -212,7 +216,15 @@ Q_SIGNALS:
     void ZoomWheel(int steps);
     // The matches of the last FindText: active is 1-based, 0 with none.
     void FindResult(int active, int count);
+    // The last dialog call returned; a queued connection runs once the
+    // engine's call is done as well.
+    void DialogEnded();
+
+protected:
+    // The handler's crmJsdialog, counted for InDialog.
+    void CallJsDialog(const TJsDialogRequest& request, TJsDialogReply& reply);
 
 private:
     TChromiumHandler* FHandler = nullptr;
+    int FDialogDepth = 0;
 };

@@ -341,8 +341,26 @@ void TTabRegistry::CloseTab(int index)
     TTabPage* page = FPages.Page(index);
     if (!page || index <= 1 || index >= count - 1 || !TabVisible(index))
         return;
-    if (TBrowserTab* tab = FindTab(page->Tag); tab && tab->Browser)
-        tab->Browser->StopLoad();
+    TBrowserTab* closing = FindTab(page->Tag);
+    if (closing && closing->Browser && closing->Browser->InDialog()) {
+        // A close that came in while the page's box is open (a posted close
+        // run by the box's event loop): the engine's call is still on the
+        // stack, so the tab closes once the box has been answered.
+        const int id = page->Tag;
+        if (!FClosingAfterDialog.contains(id)) {
+            FClosingAfterDialog.insert(id);
+            connect(
+                closing->Browser, &TChromium::DialogEnded, this,
+                [this, id] {
+                    FClosingAfterDialog.remove(id);
+                    CloseTabWithId(id);
+                },
+                static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
+        }
+        return;
+    }
+    if (closing && closing->Browser)
+        closing->Browser->StopLoad();
     FLoadingPages.removeOne(index);
     // Every record on the page goes, also a popup's that was registered twice.
     std::vector<TBrowserTab*> records;

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 
 #include <memory>
 #include <vector>
@@ -130,6 +131,7 @@ private:
     QMultiHash<int, TBrowserTab*> FTabMap; // the record added last for an id is the one found
     std::vector<std::unique_ptr<TBrowserTab>> FTabRecords; // owns every record
     QList<int> FLoadingPages;
+    QSet<int> FClosingAfterDialog; // tab ids whose close waits for their page's box
     QPointer<TTabPage> FPlaceholderWnd;
     bool FPlaceholderHoldsPopup = false; // a popup was put there and waits to become a tab
     QPointer<TChromium> FLoginView; // made ahead for page 1, not yet a tab's view

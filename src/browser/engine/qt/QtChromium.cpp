@@ -506,7 +506,7 @@ TQtChromium* TQtChromium::FromPage(QWebEnginePage* page)
 
 bool TQtChromium::RaiseJsDialog(const TJsDialogRequest& request, TJsDialogReply& reply)
 {
-    Handler().crmJsdialog(this, request, reply);
+    CallJsDialog(request, reply);
     return reply.Handled;
 }
 
