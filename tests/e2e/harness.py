@@ -237,7 +237,8 @@ class ClientTestCase(unittest.TestCase):
         fcntl.flock(self.machine_lock, fcntl.LOCK_EX)
         self.addCleanup(self.machine_lock.close)
         self.work = tempfile.mkdtemp(prefix="velmar-e2e-")
-        self.addCleanup(shutil.rmtree, self.work, True)
+        if not os.environ.get("VELMAR_KEEP_WORK"):
+            self.addCleanup(shutil.rmtree, self.work, True)
         self.program = os.path.join(self.work, "program")
         self.runtime = os.path.join(self.work, "runtime")
         self.home = os.path.join(self.work, "home")

@@ -22,7 +22,13 @@ TPrintPages::TPrintPages(QWidget* parent)
     setWidgetResizable(true);
 }
 
-TPrintPages::~TPrintPages() = default;
+TPrintPages::~TPrintPages()
+{
+    // The document reports its closing while it is destroyed: not to this
+    // half-destroyed widget.
+    if (FDocument)
+        FDocument->disconnect(this);
+}
 
 int TPrintPages::PageCount() const
 {

@@ -252,7 +252,9 @@ TQtChromium::TQtChromium(QWebEngineProfile* profile, QWidget* parent)
 
 TQtChromium::~TQtChromium()
 {
-    // No event may reach the owner while the view goes away.
+    // No event may reach the owner while the view goes away, nor this
+    // filter: the view is no longer a view while its children are removed.
+    FDestroying = true;
     SetHandler(nullptr);
     if (FPage)
         FPage->disconnect(this);
@@ -404,6 +406,8 @@ void TQtChromium::WatchPageWidget(QObject* child)
 
 bool TQtChromium::eventFilter(QObject* watched, QEvent* event)
 {
+    if (FDestroying)
+        return false;
     if (watched == FView) {
         if (event->type() == QEvent::ChildAdded)
             WatchPageWidget(static_cast<QChildEvent*>(event)->child());

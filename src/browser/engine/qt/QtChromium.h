@@ -78,4 +78,5 @@ private:
     int FPdfDataSerial = 0; // which request the engine's answer belongs to
     int FFindRequest = 0; // the newest search
     int FWheelAngle = 0; // Ctrl+wheel turn not yet a whole step
+    bool FDestroying = false; // set first thing in the destructor
 };
