@@ -347,8 +347,16 @@ class ClientTestCase(unittest.TestCase):
         until(press, lambda: self.desktop.map_state(handle) == "IsUnMapped", 10, "the window to hide")
 
     def show_from_tray(self, handle):
-        until(lambda: self.desktop.click_tray_icon(1),
-              lambda: self.desktop.map_state(handle) == "IsViewable", 10, "the tray to show the window")
+        try:
+            until(lambda: self.desktop.click_tray_icon(1),
+                  lambda: self.desktop.map_state(handle) == "IsViewable", 10, "the tray to show the window")
+        except AssertionError:
+            self.desktop.screenshot("tray-click-failed.png")
+            panels = self.desktop.xdotool("search", "--name", "^panel$").stdout.split()
+            trees = [self.desktop.run(["xwininfo", "-id", p, "-tree"]).stdout for p in panels]
+            raise AssertionError("the tray did not show the window; pointer %s; icon at %s; panels:\n%s\nclient:\n%s"
+                                 % (self.desktop.xdotool("getmouselocation").stdout.strip(),
+                                    tray_icon_center(self.desktop), "\n".join(trees), self.client_log()[-3000:]))
         self.click_in_window(handle)
 
     def click_in_window(self, handle):
