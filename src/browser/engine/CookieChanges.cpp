@@ -8,20 +8,12 @@ QString TCookieChanges::Key(const QNetworkCookie& cookie)
            + cookie.path();
 }
 
-void TCookieChanges::Added(const QNetworkCookie& cookie)
+void TCookieChanges::Record(const QNetworkCookie& cookie, bool set)
 {
     const QString key = Key(cookie);
     if (!FLatest.contains(key))
         FOrder.push_back(key);
-    FLatest.insert(key, {true, cookie});
-}
-
-void TCookieChanges::Removed(const QNetworkCookie& cookie)
-{
-    const QString key = Key(cookie);
-    if (!FLatest.contains(key))
-        FOrder.push_back(key);
-    FLatest.insert(key, {false, cookie});
+    FLatest.insert(key, {set, cookie});
 }
 
 QByteArray TCookieChanges::ToText() const

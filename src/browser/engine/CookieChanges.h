@@ -21,8 +21,8 @@ public:
         QNetworkCookie Cookie;
     };
 
-    void Added(const QNetworkCookie& cookie);
-    void Removed(const QNetworkCookie& cookie);
+    void Added(const QNetworkCookie& cookie) { Record(cookie, true); }
+    void Removed(const QNetworkCookie& cookie) { Record(cookie, false); }
     bool IsEmpty() const { return FLatest.isEmpty(); }
 
     // One line per change, the latest state of each cookie. Session cookies
@@ -44,6 +44,7 @@ public:
 
 private:
     static QString Key(const QNetworkCookie& cookie);
+    void Record(const QNetworkCookie& cookie, bool set);
 
     QHash<QString, TChange> FLatest;
     std::vector<QString> FOrder; // keys in the order first seen

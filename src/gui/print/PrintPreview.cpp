@@ -34,8 +34,7 @@ TFormPrint::TFormPrint(TChromium* view, QWidget* parent)
     layout->addWidget(buttons);
     FPrintButton->setFocus();
 
-    FPreviewState = QStringLiteral("正在生成预览...");
-    FStatus->setText(FPreviewState);
+    ShowPreviewState(QStringLiteral("正在生成预览..."));
     if (!FView) {
         PreviewFailed();
         return;
@@ -80,8 +79,14 @@ void TFormPrint::PreviewMade(const QByteArray& pdf)
 
 void TFormPrint::PreviewProgress(int drawn, int count)
 {
-    FPreviewState = drawn < count ? QStringLiteral("正在生成预览... %1/%2 页").arg(drawn).arg(count)
-                                  : QStringLiteral("共 %1 页").arg(count);
+    ShowPreviewState(drawn < count ? QStringLiteral("正在生成预览... %1/%2 页").arg(drawn).arg(count)
+                                   : QStringLiteral("共 %1 页").arg(count));
+}
+
+void TFormPrint::ShowPreviewState(const QString& text)
+{
+    // While printing the status line says so; the preview's state follows after.
+    FPreviewState = text;
     if (!FPrinting)
         FStatus->setText(FPreviewState);
 }
@@ -89,9 +94,7 @@ void TFormPrint::PreviewProgress(int drawn, int count)
 void TFormPrint::PreviewFailed()
 {
     // Printing may still work; only the preview is missing.
-    FPreviewState = QStringLiteral("无法生成预览。");
-    if (!FPrinting)
-        FStatus->setText(FPreviewState);
+    ShowPreviewState(QStringLiteral("无法生成预览。"));
 }
 
 void TFormPrint::done(int result)

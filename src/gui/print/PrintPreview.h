@@ -43,6 +43,7 @@ private:
     void PreviewMade(const QByteArray& pdf);
     void PreviewProgress(int drawn, int count);
     void PreviewFailed();
+    void ShowPreviewState(const QString& text);
     void PrintClicked();
     void StartPrint();
     void PrintDone(bool ok);
