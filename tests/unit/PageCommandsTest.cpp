@@ -349,6 +349,8 @@ protected:
             return FChosen;
         });
         MakeForm();
+        // The service's page, where commands come from.
+        View().Load(QStringLiteral("http://%1/").arg(ServiceHost()));
     }
     void TearDown() override
     {
@@ -360,7 +362,7 @@ protected:
     TFakeChromium& View() { return *FEngine.Views.front(); }
     TJsDialogReply Dialog(TJsDialogType type, const QString& text, const QString& defaultText = {})
     {
-        return View().RaiseJsDialog({QUrl(QStringLiteral("http://service/")), type, text, defaultText});
+        return View().RaiseJsDialog({QUrl(QStringLiteral("http://%1").arg(ServiceHost())), type, text, defaultText});
     }
 
     std::vector<TRecordedBox>& FBoxes = FMessages.Boxes;
@@ -411,6 +413,41 @@ TEST_F(PageCommands, MalformedCommandsGoToTheEngine)
     EXPECT_TRUE(FStarted.empty());
     EXPECT_FALSE(FForm->FClosing);
     EXPECT_TRUE(FForm->FConfirmExit);
+}
+
+TEST_F(PageCommands, OnlyTheServicesOwnPagesCommand)
+{
+    const QString service = ServiceHost();
+    const QString host = QUrl(QStringLiteral("http://") + service).host();
+    struct TCase
+    {
+        QString Page;  // the view's address
+        QString Frame; // the origin of the frame that raised the dialog
+    };
+    const TCase cases[] = {
+        {QStringLiteral("http://other.example/"), QStringLiteral("http://other.example")},
+        // a foreign frame inside a service page, and the service in a foreign page
+        {QStringLiteral("http://%1/a").arg(service), QStringLiteral("http://other.example")},
+        {QStringLiteral("http://other.example/"), QStringLiteral("http://%1").arg(service)},
+        // same host, another port
+        {QStringLiteral("http://%1:1/").arg(host), QStringLiteral("http://%1:1").arg(host)},
+        {QStringLiteral("file:///tmp/a.html"), QStringLiteral("file://")},
+    };
+    for (const TCase& c : cases) {
+        View().Load(c.Page);
+        Q_EMIT View().LoadingStateChanged(true, false, false); // a new document: no box flood carried over
+        for (const char* text : {"NERITH:CLEAR_CACHE:", "NERITH:RELOGIN:", "NERITH:OTHER"}) {
+            FBoxes.clear();
+            const TJsDialogReply reply =
+                View().RaiseJsDialog({QUrl(c.Frame), TJsDialogType::Alert, QString::fromUtf8(text), {}});
+            EXPECT_TRUE(reply.Handled) << c.Page.toStdString() << " " << text;
+            ASSERT_EQ(FBoxes.size(), 1u) << c.Page.toStdString();
+            EXPECT_EQ(FBoxes[0].Text, QString::fromUtf8(text)); // shown as text
+        }
+    }
+    EXPECT_TRUE(FStarted.empty());
+    EXPECT_FALSE(FForm->FClosing);
+    EXPECT_TRUE(FForm->isVisible());
 }
 
 TEST_F(PageCommands, ReloginAnsweredNoChangesNothing)

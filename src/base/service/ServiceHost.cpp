@@ -92,3 +92,15 @@ QString ConfiguredServiceHost(const QString& configPath, const QString& builtIn)
                               .arg(configPath, value.left(80));
     return builtIn;
 }
+
+bool IsServiceOrigin(const QUrl& address, const QString& serviceHost)
+{
+    const QUrl service(QStringLiteral("http://") + serviceHost);
+    const QString scheme = address.scheme().toLower();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        return false;
+    const int schemePort = scheme == QLatin1String("https") ? 443 : 80;
+    return service.isValid() && !service.host().isEmpty()
+           && address.host().compare(service.host(), Qt::CaseInsensitive) == 0
+           && address.port(schemePort) == service.port(schemePort);
+}

@@ -1,6 +1,7 @@
 #include "page/PagePermissions.h"
 
 #include "config/ConfigFile.h"
+#include "service/ServiceHost.h"
 
 #include <utility>
 
@@ -33,18 +34,6 @@ TPermissionPolicy::TPermissionPolicy(QString configPath, QString serviceHost)
 {
 }
 
-bool TPermissionPolicy::IsServiceOrigin(const QUrl& origin) const
-{
-    const QUrl service(QStringLiteral("http://") + FServiceHost);
-    const QString scheme = origin.scheme().toLower();
-    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
-        return false;
-    const int defaultPort = scheme == QLatin1String("https") ? 443 : 80;
-    return service.isValid() && !service.host().isEmpty()
-           && origin.host().compare(service.host(), Qt::CaseInsensitive) == 0
-           && origin.port(defaultPort) == service.port(80);
-}
-
 QString TPermissionPolicy::Key(const QUrl& origin, TPageFeature feature)
 {
     // Only the origin counts, never a path or query a page might add.
@@ -56,7 +45,7 @@ QString TPermissionPolicy::Key(const QUrl& origin, TPageFeature feature)
 
 TPermissionPolicy::TDecision TPermissionPolicy::Decide(const QUrl& origin, TPageFeature feature) const
 {
-    if (feature == TPageFeature::Notifications && IsServiceOrigin(origin))
+    if (feature == TPageFeature::Notifications && IsServiceOrigin(origin, FServiceHost))
         return TDecision::Allow;
     if (!origin.isValid() || origin.host().isEmpty())
         return TDecision::Deny; // nobody to ask about

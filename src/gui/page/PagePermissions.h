@@ -27,8 +27,6 @@ public:
     // Keeps the user's answer. Raises EAppError when config.ini cannot be written.
     void Remember(const QUrl& origin, TPageFeature feature, bool allowed) const;
 
-    bool IsServiceOrigin(const QUrl& origin) const;
-
     static QString Key(const QUrl& origin, TPageFeature feature);
     // What the question calls the site and the feature.
     static QString SiteName(const QUrl& origin);

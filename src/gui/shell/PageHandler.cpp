@@ -5,6 +5,7 @@
 #include "page/PageCommand.h"
 #include "page/PageMenu.h"
 #include "print/PrintController.h"
+#include "service/ServiceHost.h"
 #include "shell/FullScreen.h"
 #include "shell/KeyCommands.h"
 #include "shell/ShellMessages.h"
@@ -92,7 +93,13 @@ void TPageHandler::crmJsdialog(TChromium* Sender, const TJsDialogRequest& Reques
         Reply.Handled = true;
         return;
     }
-    const TPageCommand command = ParsePageCommand(Request.MessageText);
+    TPageCommand command = ParsePageCommand(Request.MessageText);
+    // Only the service's own pages may command the shell: from any other
+    // page or frame the text is an ordinary dialog.
+    if (command.Kind != TPageCommandKind::Dialog && !IsFromService(Sender, Request)) {
+        qDebug().noquote() << QStringLiteral("Page command refused from %1").arg(Request.OriginUrl.toDisplayString());
+        command.Kind = TPageCommandKind::Dialog;
+    }
     switch (command.Kind) {
     case TPageCommandKind::Dialog:
         Reply.Handled = true;
@@ -122,6 +129,14 @@ void TPageHandler::crmJsdialog(TChromium* Sender, const TJsDialogRequest& Reques
         Q_EMIT ReloginRequested();
         return;
     }
+}
+
+bool TPageHandler::IsFromService(TChromium* Sender, const TJsDialogRequest& Request)
+{
+    // Both the frame that asks and the page it sits in: a service frame
+    // inside someone else's page does not speak for the service.
+    return Sender && IsServiceOrigin(Request.OriginUrl, ServiceHost())
+           && IsServiceOrigin(QUrl(Sender->Url()), ServiceHost());
 }
 
 void TPageHandler::crmBeforeContextMenu(TChromium*, const TContextMenuParams& Params, TContextMenuModel& Model)

@@ -43,6 +43,7 @@ private:
     bool crmFullScreenRequest(TChromium* Sender, bool ToggleOn) override;
     bool crmPreKeyEvent(TChromium* Sender, const TKeyPress& Key) override;
 
+    static bool IsFromService(TChromium* Sender, const TJsDialogRequest& Request);
     void ViewCreated(TChromium* view);
     void crmClose(TChromium* Sender);
     void ClosePageOf(TChromium* view);
