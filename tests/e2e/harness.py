@@ -157,6 +157,19 @@ class Desktop:
     def xdotool(self, *args):
         return self.run(["xdotool"] + [str(a) for a in args])
 
+    def keys(self, window, *keys):
+        """Presses keys as a keyboard would, in window once it has the focus
+        (None: wherever the keyboard goes now, a menu that grabbed it).
+        Never with xdotool's --window: it sends each event through the
+        server only while the window has the focus, so when a key closes
+        the window (Alt+F4, Return in a box) the releases that follow go out
+        as synthetic events the server never counts. Alt then stays held
+        for the rest of the session, and the window manager takes every
+        click on the tray icon for its own Alt+click."""
+        if window is not None:
+            self.xdotool("windowactivate", "--sync", window)
+        self.xdotool("key", *keys)
+
     def window_title(self, window):
         """The window's UTF-8 title (_NET_WM_NAME)."""
         out = subprocess.run(["xprop", "-id", str(window), "_NET_WM_NAME"], capture_output=True, timeout=10,
@@ -341,10 +354,7 @@ class ClientTestCase(unittest.TestCase):
 
     def hide_window(self, handle):
         """Alt+F4 on the main window: closing hides it in the tray."""
-        def press():
-            self.desktop.xdotool("windowactivate", "--sync", handle)
-            self.desktop.xdotool("key", "--window", handle, "alt+F4")
-        until(press, lambda: self.desktop.map_state(handle) == "IsUnMapped", 10, "the window to hide")
+        until(lambda: self.desktop.keys(handle, "alt+F4"), lambda: self.desktop.map_state(handle) == "IsUnMapped", 10, "the window to hide")
 
     def show_from_tray(self, handle):
         try:
@@ -354,9 +364,12 @@ class ClientTestCase(unittest.TestCase):
             self.desktop.screenshot("tray-click-failed.png")
             panels = self.desktop.xdotool("search", "--name", "^panel$").stdout.split()
             trees = [self.desktop.run(["xwininfo", "-id", p, "-tree"]).stdout for p in panels]
-            raise AssertionError("the tray did not show the window; pointer %s; icon at %s; panels:\n%s\nclient:\n%s"
+            keys = self.desktop.run(["xinput", "query-state", "Virtual core keyboard"]).stdout
+            down = [line.strip() for line in keys.splitlines() if "=down" in line]
+            raise AssertionError("the tray did not show the window; pointer %s; icon at %s; keys down %s; panels:\n%s\n"
+                                 "client:\n%s"
                                  % (self.desktop.xdotool("getmouselocation").stdout.strip(),
-                                    tray_icon_center(self.desktop), "\n".join(trees), self.client_log()[-3000:]))
+                                    tray_icon_center(self.desktop), down, "\n".join(trees), self.client_log()[-3000:]))
         self.click_in_window(handle)
 
     def click_in_window(self, handle):

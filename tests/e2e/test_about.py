@@ -38,7 +38,7 @@ class About(ClientTestCase):
 
     def open_about(self, icon, main):
         menu = self.open_tray_menu(icon, {main})
-        self.desktop.xdotool("key", "--window", menu, "Up", "Up", "Return")  # "退出", then "关于"
+        self.desktop.keys(None, "Up", "Up", "Return")  # "退出", then "关于"
         about = wait_for(lambda: next((w for w in self.visible_windows() - {main}
                                        if self.geometry(w)[2:] == (488, 433)), None), 20, what="the about window")
         page = open_devtools(lambda p: p.get("url", "").endswith(ABOUT_PATH))
@@ -107,7 +107,7 @@ class About(ClientTestCase):
         menu_left, menu_top, menu_width, _ = self.geometry(menu)
         self.desktop.xdotool("mousemove", menu_left + menu_width // 2, menu_top + (about_entry[0] + about_entry[1]) // 2,
                              "click", "1")
-        self.desktop.xdotool("key", "--window", menu, "Escape")
+        self.desktop.keys(None, "Escape")
         wait_for(lambda: menu not in self.visible_windows(), 10, what="the tray menu to close")
         self.assertEqual(len(self.about_pages()), 1)
         self.assertIn(about, self.visible_windows())
@@ -131,7 +131,7 @@ class About(ClientTestCase):
         icon = wait_for(lambda: tray_icon_center(self.desktop), 20, what="the tray icon")
         self.service.close()
         menu = self.open_tray_menu(icon, {main})
-        self.desktop.xdotool("key", "--window", menu, "Up", "Up", "Return")
+        self.desktop.keys(None, "Up", "Up", "Return")
         about = wait_for(lambda: next((w for w in self.visible_windows() - {main}
                                        if self.geometry(w)[2:] == (488, 433)), None), 20, what="the about window")
         self.desktop.screenshot("about-window-unreachable.png")

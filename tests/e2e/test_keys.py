@@ -166,7 +166,7 @@ class Keys(ClientTestCase):
         self.key("F11")
         wait_for(lambda: self.window_size(handle) == (1280, 800), 10, what="full screen again")
         # Closed while full screen: hidden, and the placement written is the one before.
-        self.desktop.xdotool("key", "--window", handle, "alt+F4")
+        self.desktop.keys(handle, "alt+F4")
         wait_for(lambda: self.desktop.map_state(handle) != "IsViewable", 10, what="the window to hide")
         placement = read_ini(self.config_path).get("WIN", {})
         self.assertEqual(placement.get("STATE"), "0", placement)

@@ -69,8 +69,7 @@ class StartUp(ClientTestCase):
         self.assertIn("1280x", geometry.replace(" ", ""))
 
         # Hidden to the tray by a close, it comes back the same way.
-        self.desktop.xdotool("windowactivate", "--sync", handle)
-        self.desktop.xdotool("key", "--window", handle, "alt+F4")
+        self.desktop.keys(handle, "alt+F4")
         wait_for(lambda: self.desktop.map_state(handle) == "IsUnMapped", 10, what="the window to hide")
         self.assertEqual(self.start_client().wait(timeout=20), 0)
         wait_for(lambda: self.desktop.map_state(handle) == "IsViewable", 10, what="the hidden window to come back")
@@ -116,8 +115,7 @@ class StartUp(ClientTestCase):
         box = wait_for(lambda: self.desktop.xdotool("search", "--onlyvisible", "--name", "Velmar").stdout.split(),
                        20, what="the error message box")
         self.desktop.screenshot("startup-engine-missing.png")
-        self.desktop.xdotool("windowactivate", "--sync", box[0])
-        self.desktop.xdotool("key", "--window", box[0], "Return")
+        self.desktop.keys(box[0], "Return")
         self.assertEqual(client.wait(timeout=20), 1)
         self.assertFalse(os.path.exists(self.config_path))
 
