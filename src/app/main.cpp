@@ -14,6 +14,7 @@
 #include "service/ServiceHost.h"
 #include "shell/Main.h"
 #include "shell/ShellMessages.h"
+#include "util/EnvironmentOverride.h"
 #include "widgets/AppMessageBox.h"
 
 #include <QApplication>
@@ -39,7 +40,11 @@ int main(int argc, char* argv[])
     if (!gDataDir.isEmpty())
         SetServiceHost(ConfiguredServiceHost(ConfigFilePath(), BuiltInServiceHost()));
     const TEngineSettings settings = BuildEngineSettings(gDataDir, Platform::IsRunningAsRoot());
-    TQtBrowserEngine::PrepareProcess(settings);
+    // What the engine and the toolkit read from the environment at start;
+    // programs started later (the desktop's opener, the updater, this
+    // program again) get the user's own environment back.
+    TEnvironmentOverride startEnvironment;
+    TQtBrowserEngine::PrepareProcess(settings, startEnvironment);
 
     // 2. Engine start, on X11 where a second start can reach this one.
     QStringList arguments;
@@ -48,7 +53,7 @@ int main(int argc, char* argv[])
     if (const QByteArray platform =
             ChosenPlatform(qgetenv("QT_QPA_PLATFORM"), qgetenv("WAYLAND_DISPLAY"), qgetenv("DISPLAY"), arguments);
         !platform.isEmpty())
-        qputenv("QT_QPA_PLATFORM", platform);
+        startEnvironment.Set("QT_QPA_PLATFORM", platform);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false); // the window hides to the tray; only an exit ends the loop
@@ -94,6 +99,8 @@ int main(int argc, char* argv[])
     int exitCode = 0;
     {
         TFormMain formMain(engine);
+        // The engine has read its options with the first page.
+        startEnvironment.Restore();
         formMain.ShowInitialState();
         exitCode = app.exec();
     }

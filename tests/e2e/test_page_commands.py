@@ -105,6 +105,30 @@ class PageCommands(ClientTestCase):
         self.assertNotIn(first.pid, successors)
         # It is the main instance: its window came up and loaded the login page.
         self.wait_handle()
+        # Started with the user's environment, not the engine's switches of
+        # the instance before it.
+        with open("/proc/%d/environ" % successors[0], "rb") as f:
+            names = [entry.split(b"=", 1)[0] for entry in f.read().split(b"\0")]
+        self.assertFalse([n for n in names if n.startswith(b"QTWEBENGINE_")], names)
+
+    def test_commands_from_another_origin_are_ordinary_boxes(self):
+        # localhost is another origin than the service's 127.0.0.1.
+        other = self.service.base.replace("127.0.0.1", "localhost")
+        self.assertNotEqual(other, self.service.base)
+        page = self.open_page("/pages/dialogs.html")
+        page.navigate(other + "/pages/dialogs.html")
+        marker = os.path.join(self.program, "cache", "marker")
+        with open(marker, "w") as f:
+            f.write("x")
+        for text in ("NERITH:CLEAR_CACHE:x", "NERITH:RELOGIN:"):
+            before = self.windows()
+            self.later(page, "doAlert('%s')" % text)
+            box, title = self.box(before)
+            self.assertEqual(title, TITLE)
+            self.answer(box, "Return")
+        self.assertIsNone(self.clients[0].poll())
+        self.assertTrue(os.path.exists(marker))
+        self.assertEqual(len(self.logins()), 1)
 
     def test_clear_cache_empties_the_cache_keeps_the_cookie_and_restarts(self):
         self.start_client()

@@ -1,4 +1,5 @@
 #include "EngineStart.h"
+#include "util/EnvironmentOverride.h"
 #include "util/RegistryHelpers.h"
 
 #include "TestSupport.h"
@@ -32,6 +33,37 @@ TEST(EngineStart, SettingsCarryEveryStartOption)
 
     const auto asRoot = EngineEnvironment(BuildEngineSettings(QStringLiteral("/opt/velmar/"), true), {});
     EXPECT_EQ(EnvValue(asRoot, "QTWEBENGINE_DISABLE_SANDBOX"), "1");
+}
+
+TEST(EngineStart, ProgramsStartedLaterGetTheUsersEnvironment)
+{
+    qputenv("VELMAR_TEST_HAD", "users value");
+    qunsetenv("VELMAR_TEST_NEW");
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--users-flag");
+    const TEngineSettings settings = BuildEngineSettings(QStringLiteral("/opt/velmar/"), true);
+    // Twice: a program started again from this one must not add the
+    // engine's switches a second time.
+    for (int start = 0; start < 2; ++start) {
+        TEnvironmentOverride environment;
+        environment.Set("VELMAR_TEST_HAD", "ours");
+        environment.Set("VELMAR_TEST_HAD", "ours again");
+        environment.Set("VELMAR_TEST_NEW", "ours");
+        for (const auto& [name, value] : EngineEnvironment(settings, qgetenv("QTWEBENGINE_CHROMIUM_FLAGS")))
+            environment.Set(name, value);
+        EXPECT_EQ(qgetenv("VELMAR_TEST_HAD"), "ours again");
+        EXPECT_EQ(qgetenv("QTWEBENGINE_DISABLE_SANDBOX"), "1");
+        EXPECT_EQ(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").count("--lang=zh-CN"), 1);
+        environment.Restore();
+        EXPECT_EQ(qgetenv("VELMAR_TEST_HAD"), "users value");
+        EXPECT_FALSE(qEnvironmentVariableIsSet("VELMAR_TEST_NEW"));
+        EXPECT_FALSE(qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"));
+        EXPECT_FALSE(qEnvironmentVariableIsSet("QTWEBENGINE_REMOTE_DEBUGGING"));
+        EXPECT_EQ(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), "--users-flag");
+        environment.Restore(); // nothing left to give back
+        EXPECT_EQ(qgetenv("VELMAR_TEST_HAD"), "users value");
+    }
+    qunsetenv("VELMAR_TEST_HAD");
+    qunsetenv("QTWEBENGINE_CHROMIUM_FLAGS");
 }
 
 TEST(EngineStart, PluginListIsFlashFirstThenTheUsersRegistrationsInOrder)

@@ -16,6 +16,7 @@
 #include "EngineStart.h"
 #include "engine/qt/QtEngineStart.h"
 #include "platform/Platform.h"
+#include "util/EnvironmentOverride.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -189,7 +190,8 @@ int main(int argc, char* argv[])
     Report("main", -1);
     // The client's own engine options and profile folder (beside the program).
     const TEngineSettings settings = BuildEngineSettings(Platform::ExecutableFolder(), Platform::IsRunningAsRoot());
-    PrepareEngineProcess(settings);
+    TEnvironmentOverride environment;
+    PrepareEngineProcess(settings, environment);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
 

@@ -19,9 +19,9 @@
 #include <cstring>
 #include <utility>
 
-void TQtBrowserEngine::PrepareProcess(const TEngineSettings& settings)
+void TQtBrowserEngine::PrepareProcess(const TEngineSettings& settings, TEnvironmentOverride& environment)
 {
-    PrepareEngineProcess(settings);
+    PrepareEngineProcess(settings, environment);
 }
 
 QString TQtBrowserEngine::CheckAvailable()

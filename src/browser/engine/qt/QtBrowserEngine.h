@@ -10,6 +10,8 @@
 
 #include <functional>
 
+class TEnvironmentOverride;
+
 class QWebEngineProfile;
 class QWebEngineDownloadRequest;
 class TQtDownloadItem;
@@ -20,9 +22,10 @@ class TQtBrowserEngine : public QObject, public TBrowserEngine
     Q_OBJECT
 
 public:
-    // Puts the engine's start options in place. Must run before the
-    // application object exists, because the engine reads them once.
-    static void PrepareProcess(const TEngineSettings& settings);
+    // Puts the engine's start options in place, remembered in environment
+    // (see PrepareEngineProcess). Must run before the application object
+    // exists, because the engine reads them once.
+    static void PrepareProcess(const TEngineSettings& settings, TEnvironmentOverride& environment);
 
     // Empty when the engine's helper program and resources are there, or the
     // message that says what is missing.

@@ -1,12 +1,14 @@
 #include "engine/qt/QtEngineStart.h"
 
+#include "util/EnvironmentOverride.h"
+
 #include <QLoggingCategory>
 #include <QWebEngineProfile>
 
-void PrepareEngineProcess(const TEngineSettings& settings)
+void PrepareEngineProcess(const TEngineSettings& settings, TEnvironmentOverride& environment)
 {
     for (const auto& [name, value] : EngineEnvironment(settings, qgetenv("QTWEBENGINE_CHROMIUM_FLAGS")))
-        qputenv(name.constData(), value);
+        environment.Set(name, value);
     if (settings.LoggingDisabled)
         QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
 }
