@@ -7,8 +7,12 @@
 std::optional<QByteArray> CommandLineAnswer(int argc, const char* const* argv)
 {
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0)
-            return QByteArray("VelmarERP ") + ClientVersion + '\n';
+        if (std::strcmp(argv[i], "--version") == 0) {
+            QByteArray answer = QByteArray("VelmarERP ") + ClientVersion;
+            if (IsDemoBuild())
+                answer += QStringLiteral("（演示版：服务地址 %1，仅供试用）").arg(BuiltInServiceHost()).toUtf8();
+            return answer + '\n';
+        }
         if (std::strcmp(argv[i], "--help") == 0)
             return QStringLiteral("用法：velmar-erp [--help] [--version]\n"
                                   "%1 桌面客户端。\n"

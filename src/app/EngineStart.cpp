@@ -2,15 +2,17 @@
 
 #include "util/RegistryHelpers.h"
 
-TEngineSettings BuildEngineSettings(const QString& appDir, bool runningAsRoot)
+TEngineSettings BuildEngineSettings(const QString& appDir, bool runningAsRoot, const TSecurityOptions& security)
 {
     TEngineSettings settings;
     settings.CachePath = appDir + QStringLiteral("cache");
     settings.Locale = QStringLiteral("zh-CN");
-    // 9000 unless the build chose another port or none (0) for shared machines.
-    settings.RemoteDebuggingPort = VELMAR_REMOTE_DEBUGGING_PORT;
+    // The build's port (none in a package) unless the user chose one: any
+    // local account can drive the session through it.
+    settings.RemoteDebuggingPort = security.RemoteDebuggingPort.value_or(VELMAR_REMOTE_DEBUGGING_PORT);
     settings.LoggingDisabled = true;
-    settings.IgnoreCertificateErrors = true;
+    // Certificates are checked unless the user chose otherwise.
+    settings.IgnoreCertificateErrors = security.IgnoreCertificateErrors;
     // The engine's sandbox cannot start as root; everywhere else it stays on.
     settings.DisableSandbox = runningAsRoot;
     return settings;

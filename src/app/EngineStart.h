@@ -1,11 +1,13 @@
 #pragma once
 
+#include "config/ConfigFile.h"
 #include "engine/EngineSettings.h"
 
 #include <QStringList>
 
-// The engine configuration of every start, from the program folder.
-TEngineSettings BuildEngineSettings(const QString& appDir, bool runningAsRoot);
+// The engine configuration of every start, from the data folder and the
+// user's security settings.
+TEngineSettings BuildEngineSettings(const QString& appDir, bool runningAsRoot, const TSecurityOptions& security = {});
 
 // The plug-in files handed to the engine: the bundled Flash plug-in path
 // (whether the file exists or not), then the user's registered plug-ins.

@@ -37,9 +37,12 @@ int main(int argc, char* argv[])
     gAppDir = Platform::ExecutableFolder();
     const TDataFolder data = ResolveDataFolder(gAppDir);
     gDataDir = data.Folder;
-    if (!gDataDir.isEmpty())
+    TSecurityOptions security;
+    if (!gDataDir.isEmpty()) {
         SetServiceHost(ConfiguredServiceHost(ConfigFilePath(), BuiltInServiceHost()));
-    const TEngineSettings settings = BuildEngineSettings(gDataDir, Platform::IsRunningAsRoot());
+        security = TConfigFile().ReadSecurity();
+    }
+    const TEngineSettings settings = BuildEngineSettings(gDataDir, Platform::IsRunningAsRoot(), security);
     // What the engine and the toolkit read from the environment at start;
     // programs started later (the desktop's opener, the updater, this
     // program again) get the user's own environment back.

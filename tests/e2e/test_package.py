@@ -9,6 +9,7 @@ import os
 import pwd
 import shutil
 import signal
+import socket
 import subprocess
 import tempfile
 import time
@@ -185,13 +186,30 @@ class InstalledPackage(unittest.TestCase):
         version = self.as_user(["velmar-erp", "--version"], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         out, _ = version.communicate(timeout=10)
         self.assertEqual(version.returncode, 0)
-        self.assertEqual(out.decode(), "VelmarERP 1.0.0.2\n")
+        # A package for the demo service says so.
+        self.assertEqual(out.decode(), "VelmarERP 1.0.0.2（演示版：服务地址 127.0.0.1:8765，仅供试用）\n")
         self.assertFalse(os.path.exists(os.path.join(self.home, ".local")))
 
-        # First start: the login request reaches the service.
+        # First start: the login request reaches the service, and no
+        # debugging port opens.
         first = self.start_client()
         wait_for(lambda: [e for e in self.service.log() if e["path"] == "/"
                           and e["query"].startswith("ComputerName=")], 60, what="the login request")
+        time.sleep(1)
+        with self.assertRaises(ConnectionRefusedError):
+            socket.create_connection(("127.0.0.1", 9000), timeout=5).close()
+        os.killpg(first.pid, signal.SIGKILL)
+        first.wait(timeout=10)
+        wait_for(lambda: not self.client_pids(), 20, what="the first client to end")
+
+        # The user's setting opens it.
+        config = os.path.join(self.data, "config.ini")
+        with open(config, "a") as f:
+            f.write("\n[SECURITY]\nRemoteDebuggingPort=9000\n")
+        os.chown(config, self.uid, self.gid)
+        first = self.start_client()
+        wait_for(lambda: len([e for e in self.service.log() if e["path"] == "/"
+                              and e["query"].startswith("ComputerName=")]) == 2, 60, what="the second login request")
         wait_for(lambda: any(p.get("url", "").startswith(self.service.base + "/?ComputerName=")
                              and "登录" in p.get("title", "") for p in devtools_pages()), 60, what="the login tab")
         self.assertIsNone(first.poll())
@@ -211,7 +229,6 @@ class InstalledPackage(unittest.TestCase):
         self.assertTrue(sandboxed, "no engine process in a namespace of its own under seccomp:\n" + described)
 
         # The user's data folder holds what the program writes; /opt is untouched.
-        config = os.path.join(self.data, "config.ini")
         handle = int(wait_for(lambda: read_ini(config).get("SYSTEM", {}).get("HANDLE"), 30,
                               what="the window handle in the user's config.ini"))
         self.assertTrue(os.path.isdir(os.path.join(self.data, "cache")))

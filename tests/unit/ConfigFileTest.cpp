@@ -41,6 +41,35 @@ TEST(ConfigFile, FlagIsOnOnlyForTheTextOne)
     }
 }
 
+TEST(ConfigFile, SecuritySettingsAreOffUnlessWrittenValid)
+{
+    const struct
+    {
+        QByteArray Lines;
+        std::optional<int> Port;
+        bool IgnoreCertificates;
+    } cases[] = {
+        {"", std::nullopt, false},
+        {"RemoteDebuggingPort=9000\r\nIgnoreCertificateErrors=1", 9000, true},
+        {"RemoteDebuggingPort=0", 0, false},
+        {"RemoteDebuggingPort= 65535 ", 65535, false},
+        {"RemoteDebuggingPort=65536", std::nullopt, false},
+        {"RemoteDebuggingPort=-1", std::nullopt, false},
+        {"RemoteDebuggingPort=+9000", std::nullopt, false},
+        {"RemoteDebuggingPort=9000x", std::nullopt, false},
+        {"IgnoreCertificateErrors=", std::nullopt, false},
+        {"IgnoreCertificateErrors=true", std::nullopt, false},
+    };
+    TScratchDir dir;
+    const QString path = dir.File(QStringLiteral("config.ini"));
+    for (const auto& c : cases) {
+        WriteBytes(path, "[SECURITY]\r\n" + c.Lines + "\r\n[SYSTEM]\r\nRemoteDebuggingPort=1\r\n");
+        const TSecurityOptions options = TConfigFile(path).ReadSecurity();
+        EXPECT_EQ(options.RemoteDebuggingPort, c.Port) << c.Lines.constData();
+        EXPECT_EQ(options.IgnoreCertificateErrors, c.IgnoreCertificates) << c.Lines.constData();
+    }
+}
+
 TEST(ConfigFile, PlacementAndOptionsAreWrittenInOrderBesideOtherKeys)
 {
     TScratchDir dir;

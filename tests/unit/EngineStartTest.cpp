@@ -24,8 +24,9 @@ TEST(EngineStart, SettingsCarryEveryStartOption)
     const auto environment = EngineEnvironment(settings, "--enable-foo");
     const QByteArray flags = EnvValue(environment, "QTWEBENGINE_CHROMIUM_FLAGS");
     EXPECT_TRUE(flags.startsWith("--enable-foo ")) << flags.constData(); // what the user had stays
-    for (const char* option : {"--ignore-certificate-errors", "--lang=zh-CN", "--disable-logging", "--log-level=3"})
+    for (const char* option : {"--lang=zh-CN", "--disable-logging", "--log-level=3"})
         EXPECT_TRUE(flags.split(' ').contains(option)) << option;
+    EXPECT_FALSE(flags.contains("--ignore-certificate-errors")); // certificates are checked
     EXPECT_EQ(EnvValue(environment, "QTWEBENGINE_REMOTE_DEBUGGING"),
               VELMAR_REMOTE_DEBUGGING_PORT ? "127.0.0.1:" + QByteArray::number(VELMAR_REMOTE_DEBUGGING_PORT)
                                            : QByteArray("<absent>"));
@@ -33,6 +34,17 @@ TEST(EngineStart, SettingsCarryEveryStartOption)
 
     const auto asRoot = EngineEnvironment(BuildEngineSettings(QStringLiteral("/opt/velmar/"), true), {});
     EXPECT_EQ(EnvValue(asRoot, "QTWEBENGINE_DISABLE_SANDBOX"), "1");
+
+    // The user's own choices: a port (or none), every certificate accepted.
+    TSecurityOptions security;
+    security.RemoteDebuggingPort = 9333;
+    security.IgnoreCertificateErrors = true;
+    const auto chosen = EngineEnvironment(BuildEngineSettings(QStringLiteral("/opt/velmar/"), false, security), {});
+    EXPECT_EQ(EnvValue(chosen, "QTWEBENGINE_REMOTE_DEBUGGING"), "127.0.0.1:9333");
+    EXPECT_TRUE(EnvValue(chosen, "QTWEBENGINE_CHROMIUM_FLAGS").split(' ').contains("--ignore-certificate-errors"));
+    security.RemoteDebuggingPort = 0;
+    const auto closed = EngineEnvironment(BuildEngineSettings(QStringLiteral("/opt/velmar/"), false, security), {});
+    EXPECT_EQ(EnvValue(closed, "QTWEBENGINE_REMOTE_DEBUGGING"), "<absent>");
 }
 
 TEST(EngineStart, ProgramsStartedLaterGetTheUsersEnvironment)

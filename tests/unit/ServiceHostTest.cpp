@@ -79,7 +79,7 @@ TEST(CommandLine, VersionAndHelpAnswerEverythingElseStarts)
         {{"VelmarERP"}, nullptr},
         {{"VelmarERP", "--unknown", "x"}, nullptr},
         {{"VelmarERP", "-version"}, nullptr},
-        {{"VelmarERP", "--version"}, "VelmarERP 1.0.0.2\n"},
+        {{"VelmarERP", "--version"}, "VelmarERP 1.0.0.2"},
         {{"VelmarERP", "x", "--help"}, "用法：velmar-erp"},
         {{"VelmarERP", "--help", "--version"}, "用法："},
         {{"VelmarERP", "--version", "--help"}, "VelmarERP "},
@@ -91,8 +91,11 @@ TEST(CommandLine, VersionAndHelpAnswerEverythingElseStarts)
             EXPECT_TRUE(answer->startsWith(c.Starts)) << answer->constData();
         }
     }
+    // A build for the demo service says so; one for a real service does not.
+    const QByteArray demo = IsDemoBuild() ? QStringLiteral("（演示版：服务地址 %1，仅供试用）").arg(BuiltInServiceHost()).toUtf8()
+                                          : QByteArray();
     EXPECT_EQ(*CommandLineAnswer(2, std::vector<const char*>{"x", "--version"}.data()),
-              QByteArray("VelmarERP ") + ClientVersion + '\n');
+              QByteArray("VelmarERP ") + ClientVersion + demo + '\n');
 }
 
 } // namespace

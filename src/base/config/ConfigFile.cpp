@@ -3,6 +3,10 @@
 #include "config/IniText.h"
 #include "core/Global.h"
 
+#include <QDebug>
+
+#include <algorithm>
+
 namespace {
 const QString kSystem = QStringLiteral("SYSTEM");
 const QString kWin = QStringLiteral("WIN");
@@ -78,6 +82,26 @@ void TConfigFile::WritePlacement(const TWindowPlacement& placement) const
 QString TConfigFile::ReadServiceHost() const
 {
     return FIni.ReadString(kSystem, QStringLiteral("ServiceHost"), QString());
+}
+
+TSecurityOptions TConfigFile::ReadSecurity() const
+{
+    const QString section = QStringLiteral("SECURITY");
+    TSecurityOptions options;
+    const QString port = FIni.ReadString(section, QStringLiteral("RemoteDebuggingPort"), QString()).trimmed();
+    if (!port.isEmpty()) {
+        bool isNumber = false;
+        const int value = port.toInt(&isNumber);
+        const bool digitsOnly = std::all_of(port.cbegin(), port.cend(), [](QChar c) { return c.isDigit(); });
+        if (isNumber && digitsOnly && value >= 0 && value <= 65535)
+            options.RemoteDebuggingPort = value;
+        else
+            qDebug().noquote() << QStringLiteral("config.ini: RemoteDebuggingPort \"%1\" is not a port; ignored").arg(port);
+    }
+    // Unlike the program's own flags, missing means off.
+    options.IgnoreCertificateErrors =
+        FIni.ReadString(section, QStringLiteral("IgnoreCertificateErrors"), QString()).trimmed() == QLatin1String("1");
+    return options;
 }
 
 std::optional<bool> TConfigFile::ReadPermission(const QString& key) const

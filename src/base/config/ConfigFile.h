@@ -14,6 +14,18 @@ struct TUserOptions
     bool PopupHint = true;
 };
 
+// Section "SECURITY": what the engine exposes and which certificates it
+// trusts. Each setting opens something up, so each is off unless written.
+struct TSecurityOptions
+{
+    // "RemoteDebuggingPort": 0 to 65535 (0 none); missing or not a port:
+    // the build's own choice.
+    std::optional<int> RemoteDebuggingPort;
+    // "IgnoreCertificateErrors" = 1: every certificate is accepted, for
+    // every host. Unsafe; for a service that cannot be given a valid one.
+    bool IgnoreCertificateErrors = false;
+};
+
 // The main window's outer rectangle and state (0 normal, 1 minimised, 2 maximised).
 struct TWindowPlacement
 {
@@ -53,6 +65,9 @@ public:
 
     // "SYSTEM"/"ServiceHost" as written (not checked), or empty.
     QString ReadServiceHost() const;
+
+    // Invalid values are reported on the debug channel and left out.
+    TSecurityOptions ReadSecurity() const;
 
     // A page feature's remembered answer, section "PERMISSIONS": "1" allowed,
     // "0" denied, anything else not answered yet.

@@ -29,6 +29,11 @@ QString BuiltInServiceHost()
     return QStringLiteral(VELMAR_SERVICE_HOST);
 }
 
+bool IsDemoBuild()
+{
+    return VELMAR_DEMO_BUILD != 0;
+}
+
 QString ServiceHost()
 {
     return ServiceHostValue();

@@ -43,6 +43,9 @@ void SetServiceHost(const QString& host);
 
 // Host (or host:port) of the ERP service, fixed at build time.
 QString BuiltInServiceHost();
+// Built for the bundled demo service (plain HTTP on this machine), not for a
+// real one.
+bool IsDemoBuild();
 
 // "http://" + the service host + path; path starts with "/".
 QString ServiceUrl(const QString& path);

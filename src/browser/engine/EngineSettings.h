@@ -13,7 +13,7 @@ struct TEngineSettings
     int RemoteDebuggingPort = 9000;
     QString RemoteDebuggingAddress = QStringLiteral("127.0.0.1");
     bool LoggingDisabled = true;
-    bool IgnoreCertificateErrors = true;
+    bool IgnoreCertificateErrors = false;
     bool DisableSandbox = false;  // only when running as root, where the sandbox cannot start
 };
 
