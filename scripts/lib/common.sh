@@ -8,7 +8,7 @@ VELMAR_PACKAGES=(
   qt6-base-dev qt6-pdf-dev qt6-webengine-dev qt6-webengine-dev-tools libqt6webenginecore6-bin qt6-translations-l10n
   libgl-dev libxkbcommon-dev libxcb1-dev
   libcurl4-openssl-dev nlohmann-json3-dev libgtest-dev libgmock-dev
-  xvfb xauth openbox trayer xdotool x11-utils imagemagick fonts-noto-cjk poppler-utils
+  xvfb xauth openbox trayer xdotool x11-utils openssl imagemagick fonts-noto-cjk poppler-utils
   procps iproute2 hostname
 )
 

@@ -89,6 +89,7 @@ public:
     void RaiseRenderProcessTerminated(TRenderTermination status) { Q_EMIT RenderProcessTerminated(status, 1); }
     void RaisePermission(const QUrl& origin, TPageFeature feature) { Q_EMIT FeaturePermissionRequested(origin, feature); }
     bool RaiseFullScreen(bool on) { return Handler().crmFullScreenRequest(this, on); }
+    bool RaiseCertificateError(const TCertificateError& error) { return Handler().crmCertificateError(this, error); }
     // Accepted downloads start a fake item the test drives; null when refused.
     class TFakeDownloadItem* StartDownload(const TDownloadRequest& request);
     class TFakeBrowserEngine* Engine = nullptr; // the engine that made the view

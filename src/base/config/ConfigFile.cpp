@@ -11,6 +11,19 @@ namespace {
 const QString kSystem = QStringLiteral("SYSTEM");
 const QString kWin = QStringLiteral("WIN");
 
+// 64 hex digits, colons between pairs allowed, any case; empty when not that.
+QString NormalizedFingerprint(const QString& text)
+{
+    QString hex = text.trimmed().toLower();
+    hex.remove(QLatin1Char(':'));
+    if (hex.size() != 64)
+        return {};
+    for (const QChar c : hex)
+        if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f')))
+            return {};
+    return hex;
+}
+
 QString FlagText(bool on)
 {
     return on ? QStringLiteral("1") : QStringLiteral("0");
@@ -98,10 +111,26 @@ TSecurityOptions TConfigFile::ReadSecurity() const
         else
             qDebug().noquote() << QStringLiteral("config.ini: RemoteDebuggingPort \"%1\" is not a port; ignored").arg(port);
     }
+    options.CaBundle = FIni.ReadString(section, QStringLiteral("CaBundle"), QString()).trimmed();
+    const QString pin = FIni.ReadString(section, QStringLiteral("ServiceCertificate"), QString());
+    options.ServiceCertificate = NormalizedFingerprint(pin);
+    if (!pin.trimmed().isEmpty() && options.ServiceCertificate.isEmpty())
+        qDebug().noquote() << QStringLiteral("config.ini: ServiceCertificate is not a SHA-256 fingerprint; ignored");
     // Unlike the program's own flags, missing means off.
     options.IgnoreCertificateErrors =
         FIni.ReadString(section, QStringLiteral("IgnoreCertificateErrors"), QString()).trimmed() == QLatin1String("1");
     return options;
+}
+
+QString TConfigFile::ReadCertificateException(const QString& host) const
+{
+    return NormalizedFingerprint(
+        FIni.ReadString(QStringLiteral("CERTIFICATE_EXCEPTIONS"), host.toLower(), QString()));
+}
+
+void TConfigFile::WriteCertificateException(const QString& host, const QString& fingerprint) const
+{
+    FIni.WriteString(QStringLiteral("CERTIFICATE_EXCEPTIONS"), host.toLower(), fingerprint);
 }
 
 std::optional<bool> TConfigFile::ReadPermission(const QString& key) const

@@ -24,6 +24,13 @@ struct TSecurityOptions
     // "IgnoreCertificateErrors" = 1: every certificate is accepted, for
     // every host. Unsafe; for a service that cannot be given a valid one.
     bool IgnoreCertificateErrors = false;
+    // "CaBundle": a PEM file of certificate authorities trusted besides the
+    // system's, for example an office's own.
+    QString CaBundle;
+    // "ServiceCertificate": the SHA-256 fingerprint (hex, colons allowed) of
+    // the one certificate trusted for the service host, for a service with a
+    // certificate of its own making. Kept as lower-case hex without colons.
+    QString ServiceCertificate;
 };
 
 // The main window's outer rectangle and state (0 normal, 1 minimised, 2 maximised).
@@ -68,6 +75,11 @@ public:
 
     // Invalid values are reported on the debug channel and left out.
     TSecurityOptions ReadSecurity() const;
+
+    // The certificate a user chose to trust for host (lower-case SHA-256
+    // hex), section "CERTIFICATE_EXCEPTIONS"; empty when none.
+    QString ReadCertificateException(const QString& host) const;
+    void WriteCertificateException(const QString& host, const QString& fingerprint) const;
 
     // A page feature's remembered answer, section "PERMISSIONS": "1" allowed,
     // "0" denied, anything else not answered yet.

@@ -42,6 +42,11 @@ bool TChromiumHandler::crmPreKeyEvent(TChromium*, const TKeyPress&)
     return false;
 }
 
+bool TChromiumHandler::crmCertificateError(TChromium*, const TCertificateError&)
+{
+    return false;
+}
+
 void TChromium::CallJsDialog(const TJsDialogRequest& request, TJsDialogReply& reply)
 {
     ++FDialogDepth;

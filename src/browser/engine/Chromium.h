@@ -5,6 +5,7 @@
 #include <QList>
 #include <QPageLayout>
 #include <QPair>
+#include <QSslCertificate>
 #include <Qt>
 #include <QUrl>
 #include <QWidget>
@@ -106,6 +107,17 @@ struct TKeyPress
     bool AutoRepeat = false;
 };
 
+// A certificate the engine could not verify, for a page or one of its parts.
+struct TCertificateError
+{
+    QUrl Url;
+    QString Description;         // the engine's own words
+    bool Overridable = false;    // false: the engine never lets it through
+    bool IssuerUnknownOnly = false; // the one problem is an issuer the engine does not trust
+    QList<QSslCertificate> Chain; // the server's certificate first
+    bool MainFrame = true;        // the page's own address, not a part of it
+};
+
 // The hooks whose answer the engine waits for: it asks, the handler fills in
 // the reply before returning. Everything else a view reports is a signal.
 // The defaults answer as if no handler were set.
@@ -125,6 +137,8 @@ public:
     // A key pressed in the page, before the page sees it. True takes the key:
     // the page never gets it.
     virtual bool crmPreKeyEvent(TChromium* Sender, const TKeyPress& Key);
+    // True lets the load go on with this certificate; the default refuses.
+    virtual bool crmCertificateError(TChromium* Sender, const TCertificateError& Error);
 };
 
 // A browser view: a child control holding one engine browser. It reports

@@ -4,6 +4,7 @@
 #include "downloads/DownloadController.h"
 #include "downloads/DownloadList.h"
 #include "engine/BrowserEngine.h"
+#include "page/CertificateGuard.h"
 #include "page/CrashCover.h"
 #include "page/PageFind.h"
 #include "page/PageZoom.h"
@@ -112,7 +113,9 @@ void TFormMain::CreateControllers()
     FKeys = std::make_unique<TKeyCommands>(
         *this, TKeyTargets{*FRegistry, *FPageControl1, *FFind, *FZoom, *FPrinting, *FDownloads, *FFullScreen}, *this);
     connect(FFind, &TPageFind::KeyPressed, this, [this](const TKeyPress& key) { FKeys->Run(key, TKeySource::FindBar); });
-    auto* handler = new TPageHandler(*this, *FRegistry, *FDownloads, *FPrinting, *FFullScreen, *FKeys, *this, this);
+    auto* certificates = new TCertificateGuard(config, ServiceHost(), this);
+    auto* handler =
+        new TPageHandler(*this, *FRegistry, *FDownloads, *FPrinting, *FFullScreen, *FKeys, *certificates, *this, this);
     connect(handler, &TPageHandler::ClearCacheRequested, this, &TFormMain::ClearCacheAndRestart);
     connect(handler, &TPageHandler::ReloginRequested, this, &TFormMain::NReloginClick);
 }

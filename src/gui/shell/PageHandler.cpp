@@ -2,6 +2,7 @@
 
 #include "core/Global.h"
 #include "downloads/DownloadController.h"
+#include "page/CertificateGuard.h"
 #include "page/PageCommand.h"
 #include "page/PageMenu.h"
 #include "print/PrintController.h"
@@ -22,9 +23,9 @@
 
 TPageHandler::TPageHandler(QWidget& window, TTabRegistry& registry, TDownloadController& downloads,
                            TPrintController& printing, TFullScreen& fullScreen, TKeyCommands& keys,
-                           const TShutdownFlags& flags, QObject* parent)
+                           TCertificateGuard& certificates, const TShutdownFlags& flags, QObject* parent)
     : QObject(parent), FWindow(window), FRegistry(registry), FDownloads(downloads), FPrinting(printing),
-      FFullScreen(fullScreen), FKeys(keys), FFlags(flags)
+      FFullScreen(fullScreen), FKeys(keys), FCertificates(certificates), FFlags(flags)
 {
     FClock.start();
     connect(&FRegistry, &TTabRegistry::ViewCreated, this, &TPageHandler::ViewCreated);
@@ -159,6 +160,11 @@ bool TPageHandler::crmFullScreenRequest(TChromium* Sender, bool ToggleOn)
 bool TPageHandler::crmPreKeyEvent(TChromium*, const TKeyPress& Key)
 {
     return FKeys.Run(Key, TKeySource::PageBefore);
+}
+
+bool TPageHandler::crmCertificateError(TChromium* Sender, const TCertificateError& Error)
+{
+    return FCertificates.Decide(Sender, Error);
 }
 
 void TPageHandler::crmClose(TChromium* Sender)

@@ -8,6 +8,7 @@
 #include <QObject>
 
 class QWidget;
+class TCertificateGuard;
 class TDownloadController;
 class TFullScreen;
 class TKeyCommands;
@@ -27,7 +28,8 @@ public:
     // window: the main window, which turns popups into tabs through its
     // messages and owns the dialogs.
     TPageHandler(QWidget& window, TTabRegistry& registry, TDownloadController& downloads, TPrintController& printing,
-                 TFullScreen& fullScreen, TKeyCommands& keys, const TShutdownFlags& flags, QObject* parent = nullptr);
+                 TFullScreen& fullScreen, TKeyCommands& keys, TCertificateGuard& certificates,
+                 const TShutdownFlags& flags, QObject* parent = nullptr);
 
 Q_SIGNALS:
     // The page commands that end this process.
@@ -42,6 +44,7 @@ private:
     void crmBeforeDownload(TChromium* Sender, const TDownloadRequest& Request, TDownloadReply& Reply) override;
     bool crmFullScreenRequest(TChromium* Sender, bool ToggleOn) override;
     bool crmPreKeyEvent(TChromium* Sender, const TKeyPress& Key) override;
+    bool crmCertificateError(TChromium* Sender, const TCertificateError& Error) override;
 
     static bool IsFromService(TChromium* Sender, const TJsDialogRequest& Request);
     void ViewCreated(TChromium* view);
@@ -54,6 +57,7 @@ private:
     TPrintController& FPrinting;
     TFullScreen& FFullScreen;
     TKeyCommands& FKeys;
+    TCertificateGuard& FCertificates;
     const TShutdownFlags& FFlags;
     TPopupLimit FPopupLimit;
     TBoxFlood FBoxFlood; // the pages' dialogs and save dialogs

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QPrinter>
+#include <QWebEngineCertificateError>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineFindTextResult>
@@ -207,11 +208,30 @@ TQtChromium::TQtChromium(QWebEngineProfile* profile, QWidget* parent)
     connect(page, &QWebEnginePage::titleChanged, this, &TChromium::TitleChanged);
     connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
         FIsLoading = info.status() == QWebEngineLoadingInfo::LoadStartedStatus;
+        if (FIsLoading)
+            FLoadingUrl = info.url();
         if (FPage)
             Q_EMIT LoadingStateChanged(FIsLoading, FPage->history()->canGoBack(), FPage->history()->canGoForward());
     });
     connect(page, &QWebEnginePage::windowCloseRequested, this, &TChromium::CloseRequested);
     connect(page, &QWebEnginePage::printRequested, this, &TChromium::PrintRequested);
+    connect(page, &QWebEnginePage::certificateError, this, [this](const QWebEngineCertificateError& reported) {
+        QWebEngineCertificateError error = reported; // shares the engine's pending answer
+        TCertificateError info;
+        info.Url = error.url();
+        info.Description = error.description();
+        info.Overridable = error.isOverridable();
+        info.IssuerUnknownOnly = error.type() == QWebEngineCertificateError::CertificateAuthorityInvalid;
+        info.Chain = error.certificateChain();
+        // The page itself (its address, or a redirect of it on the same
+        // host) rather than a picture or script it uses.
+        info.MainFrame = error.url().adjusted(QUrl::RemoveFragment) == FLoadingUrl.adjusted(QUrl::RemoveFragment)
+                         || (!FLoadingUrl.host().isEmpty() && error.url().host() == FLoadingUrl.host());
+        if (Handler().crmCertificateError(this, info))
+            error.acceptCertificate();
+        else
+            error.rejectCertificate();
+    });
     connect(page, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
                 FIsLoading = false;

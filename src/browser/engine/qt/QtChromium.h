@@ -79,4 +79,5 @@ private:
     int FFindRequest = 0; // the newest search
     int FWheelAngle = 0; // Ctrl+wheel turn not yet a whole step
     bool FDestroying = false; // set first thing in the destructor
+    QUrl FLoadingUrl;         // the address of the load that started last
 };
