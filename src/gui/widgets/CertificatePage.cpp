@@ -19,8 +19,7 @@ TCertificatePage::TCertificatePage(QWidget* view, const QString& host, const QSt
     details->setText(QStringLiteral("网站：%1\n原因：%2\n证书指纹（SHA-256）：\n%3").arg(host, reason, fingerprint));
     auto* advice = new QLabel(this);
     advice->setTextFormat(Qt::PlainText);
-    advice->setWordWrap(true);
-    advice->setText(overridable ? QStringLiteral("他人可能正在冒充此网站，读取或篡改您与它之间的数据。"
+    advice->setText(overridable ? QStringLiteral("他人可能正在冒充此网站，读取或篡改您与它之间的数据。\n"
                                                  "如果您不确定，请不要继续，并联系系统管理员。")
                                 : QStringLiteral("此错误不允许继续访问。请联系系统管理员。"));
     auto* layout = new QVBoxLayout(this);
@@ -41,6 +40,10 @@ TCertificatePage::TCertificatePage(QWidget* view, const QString& host, const QSt
     setGeometry(view->rect());
     raise();
     show();
+    // The keyboard leaves the page: Tab reaches the button, and a key meant
+    // for the page never passes the warning by itself.
+    setFocusPolicy(Qt::StrongFocus);
+    setFocus();
 }
 
 bool TCertificatePage::eventFilter(QObject* watched, QEvent* event)
