@@ -2,11 +2,14 @@
 
 #include "config/ConfigFile.h"
 
-TInstanceRole CheckSingleInstance(TInstanceLock& lock, const QString& lockName, const QString& configPath,
-                                  const std::function<void(qint64 handle)>& post)
+TInstanceRole CheckSingleInstance(TInstanceLock& lock, const QString& lockName, const QString& lockFolder,
+                                  const QString& configPath, const std::function<void(qint64 handle)>& post)
 {
-    if (lock.Create(lockName) != TInstanceLock::TResult::AlreadyExists)
+    const TInstanceLock::TResult result = lock.Create(lockName, lockFolder);
+    if (result == TInstanceLock::TResult::Acquired)
         return TInstanceRole::Main;
+    if (result == TInstanceLock::TResult::Failed)
+        return TInstanceRole::Failed;
     const qint64 handle = TConfigFile(configPath).ReadHandle();
     if (handle > 0 && post)
         post(handle);

@@ -18,6 +18,7 @@
 #include "widgets/AppMessageBox.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -86,13 +87,20 @@ int main(int argc, char* argv[])
     // 3. Plug-ins, built in every browser process.
     const QStringList plugins = BuildPluginPaths(gAppDir);
 
-    // 4. One instance per session. This comes before the engine's profile is
-    // opened, so a second start never touches the running instance's cache.
+    // 4. One instance per data folder. This comes before the engine's profile
+    // is opened, so a second start never touches the running instance's cache.
     const TInstanceRole role =
-        CheckSingleInstance(gInstanceMutex, QLatin1String(InstanceName), ConfigFilePath(),
+        CheckSingleInstance(gInstanceMutex, QLatin1String(InstanceName), gDataDir, ConfigFilePath(),
                             [](qint64 handle) { ShellMessage::Post(handle, WM_SHELL_ACTIVATE); });
     if (role == TInstanceRole::HandedOver)
         return 0;
+    if (role == TInstanceRole::Failed) {
+        ShowMessageBox(AppTitle(),
+                       QStringLiteral("无法在数据文件夹中创建程序锁文件，程序无法启动：\n%1")
+                           .arg(QDir::toNativeSeparators(gDataDir + QLatin1String(InstanceName) + QLatin1String(".lock"))),
+                       MB_OK | 0x10);
+        return 1;
+    }
 
     // 5. The user interface, with the engine's profile behind every view.
     TQtBrowserEngine engine(settings);

@@ -23,8 +23,11 @@ TEST(DataFolder, DecisionFollowsWritabilityThenTheUsersFolders)
     const QString program = QStringLiteral("/opt/velmar-erp/");
     const QString share = QStringLiteral("/home/li/.local/share/VelmarERP/");
     const TCase cases[] = {
-        {"portable copy", {program, true, false, "/x", "/home/li", "/home/li"}, program, true},
-        {"program folder without separator", {"/srv/erp", true, false, {}, {}, {}}, "/srv/erp/", true},
+        {"portable copy", {program, true, false, "/x", "/home/li", "/home/li", true}, program, true},
+        {"program folder without separator", {"/srv/erp", true, false, {}, {}, {}, true}, "/srv/erp/", true},
+        // Shared with others (group-writable, or someone else's): each user
+        // keeps settings and cookies of their own.
+        {"writable but not private", {program, true, false, {}, "/home/li", "/home/li", false}, share, false},
         {"installed copy, root can write it", {program, true, true, {}, "/root", "/root"},
          "/root/.local/share/VelmarERP/", false},
         {"read-only folder, default data home", {program, false, false, {}, "/home/li", "/home/li"}, share, false},
@@ -88,7 +91,14 @@ TEST_F(DataFolderOnDisk, FactsComeFromTheEnvironmentAndTheFolder)
     EXPECT_EQ(facts.Home, FRoot.Path());
     EXPECT_FALSE(facts.AccountHome.isEmpty());
     EXPECT_TRUE(facts.ProgramFolderWritable);
+    EXPECT_TRUE(facts.ProgramFolderPrivate);
     EXPECT_FALSE(facts.SystemInstall);
+    const QString shared = FRoot.File(QStringLiteral("shared/"));
+    ASSERT_TRUE(QDir().mkpath(shared));
+    ASSERT_TRUE(QFile::setPermissions(shared, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                  | QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup));
+    EXPECT_TRUE(Platform::DataFolderFacts(shared).ProgramFolderWritable);
+    EXPECT_FALSE(Platform::DataFolderFacts(shared).ProgramFolderPrivate);
 
     WriteBytes(FRoot.File(QLatin1String(SystemInstallMarker)), "");
     EXPECT_TRUE(Platform::DataFolderFacts(FRoot.Path()).SystemInstall);
@@ -110,6 +120,11 @@ TEST_F(DataFolderOnDisk, UserFolderIsMadePrivateOrRefused)
     EXPECT_TRUE(QFileInfo(folder).isDir());
     EXPECT_EQ(QFileInfo(folder).permissions() & (QFile::ReadOther | QFile::ReadGroup | QFile::WriteOther), 0);
     EXPECT_TRUE(Platform::MakeUserFolder(folder)); // already there
+    // One made open to others earlier is made private.
+    ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                  | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther));
+    EXPECT_TRUE(Platform::MakeUserFolder(folder));
+    EXPECT_EQ(QFileInfo(folder).permissions() & (QFile::ReadOther | QFile::ReadGroup | QFile::ExeGroup), 0);
 
     // A file where the folder or one of its parents should be.
     WriteBytes(FRoot.File(QStringLiteral("file")), "x");

@@ -29,7 +29,7 @@ protected:
         std::vector<qint64> posted;
         TInstanceLock second;
         const TInstanceRole role =
-            CheckSingleInstance(second, FName, FConfig, [&](qint64 handle) { posted.push_back(handle); });
+            CheckSingleInstance(second, FName, FProgram.Path(), FConfig, [&](qint64 handle) { posted.push_back(handle); });
         EXPECT_EQ(role, TInstanceRole::HandedOver);
         EXPECT_FALSE(second.IsHeld());
         return posted;
@@ -39,22 +39,37 @@ protected:
 TEST_F(SingleInstance, FirstStartIsMainAndLaterStartsHandOver)
 {
     TInstanceLock first;
-    ASSERT_EQ(CheckSingleInstance(first, FName, FConfig, nullptr), TInstanceRole::Main);
+    ASSERT_EQ(CheckSingleInstance(first, FName, FProgram.Path(), FConfig, nullptr), TInstanceRole::Main);
     EXPECT_TRUE(first.IsHeld());
-    EXPECT_TRUE(QFile::exists(FRuntime.File(FName + QStringLiteral(".lock"))));
+    // In the data folder: whoever starts the client on it, from any session.
+    EXPECT_TRUE(QFile::exists(FProgram.File(FName + QStringLiteral(".lock"))));
+    EXPECT_FALSE(QFile::exists(FRuntime.File(FName + QStringLiteral(".lock"))));
+    TScratchDir otherSession;
+    TEnvGuard otherRuntime("XDG_RUNTIME_DIR", otherSession.Path().toLocal8Bit());
 
     WriteBytes(FConfig, "[SYSTEM]\r\nHANDLE=4194311\r\n");
     EXPECT_EQ(SecondStart(), std::vector<qint64>{4194311});
 
     first.Release();
     TInstanceLock next;
-    EXPECT_EQ(CheckSingleInstance(next, FName, FConfig, nullptr), TInstanceRole::Main);
+    EXPECT_EQ(CheckSingleInstance(next, FName, FProgram.Path(), FConfig, nullptr), TInstanceRole::Main);
+}
+
+TEST_F(SingleInstance, ALockThatCannotBeMadeStopsTheStart)
+{
+    bool posted = false;
+    TInstanceLock lock;
+    EXPECT_EQ(CheckSingleInstance(lock, FName, FProgram.File(QStringLiteral("missing/")), FConfig,
+                                  [&](qint64) { posted = true; }),
+              TInstanceRole::Failed);
+    EXPECT_FALSE(lock.IsHeld());
+    EXPECT_FALSE(posted);
 }
 
 TEST_F(SingleInstance, UnusableHandlePostsNothing)
 {
     TInstanceLock first;
-    ASSERT_EQ(first.Create(FName), TInstanceLock::TResult::Acquired);
+    ASSERT_EQ(first.Create(FName, FProgram.Path()), TInstanceLock::TResult::Acquired);
     for (const QByteArray& text : {QByteArray(), QByteArray("[SYSTEM]\nHANDLE=0\n"), QByteArray("[SYSTEM]\nHANDLE=-9\n"),
                                    QByteArray("[SYSTEM]\nHANDLE=window\n"), QByteArray("[OTHER]\nHANDLE=5\n")}) {
         WriteBytes(FConfig, text);

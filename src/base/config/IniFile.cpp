@@ -50,7 +50,12 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
         throw fail();
     const QByteArray updated = IniText::SetValue(*text, ToSystemText(section), ToSystemText(key), ToSystemText(value));
     QSaveFile file(FPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(updated) != updated.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly))
+        throw fail();
+    // The user's alone: it names the service, the user's choices and the
+    // certificates trusted; a file someone else may read is made private.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (file.write(updated) != updated.size() || !file.commit())
         throw fail();
 }
 

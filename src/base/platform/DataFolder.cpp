@@ -33,7 +33,8 @@ QStringList UserDataFolderCandidates(const TDataFolderFacts& facts)
 
 TDataFolder ChooseDataFolder(const TDataFolderFacts& facts, const std::function<bool(const QString&)>& make)
 {
-    if (!facts.ProgramFolder.isEmpty() && facts.ProgramFolderWritable && !facts.SystemInstall)
+    if (!facts.ProgramFolder.isEmpty() && facts.ProgramFolderWritable && facts.ProgramFolderPrivate
+        && !facts.SystemInstall)
         return {WithSeparator(facts.ProgramFolder), true, QString()};
     const QStringList candidates = UserDataFolderCandidates(facts);
     if (candidates.isEmpty())

@@ -19,6 +19,9 @@ struct TDataFolderFacts
     QString XdgDataHome;               // $XDG_DATA_HOME as found; may be empty or relative
     QString Home;                      // $HOME as found; may be empty
     QString AccountHome;               // the home folder of the user's account
+    // The program folder is owned by this user and writable by no one else:
+    // only then may it hold the user's settings and session cookies.
+    bool ProgramFolderPrivate = false;
 };
 
 // Name of the folder under the user's data folder.
@@ -40,7 +43,8 @@ struct TDataFolder
     QString Problem;       // why none could be made, for the user
 };
 
-// The program folder when it is writable and not installed; else the first
+// The program folder when it is writable, private to the user and not
+// installed; else the first
 // per-user candidate that exists or can be created as a writable folder.
 // make does the creating and says whether the folder is usable.
 TDataFolder ChooseDataFolder(const TDataFolderFacts& facts, const std::function<bool(const QString&)>& make);

@@ -14,8 +14,9 @@ public:
     TInstanceLock(const TInstanceLock&) = delete;
     TInstanceLock& operator=(const TInstanceLock&) = delete;
 
-    // Tries to take the lock named name without waiting.
-    TResult Create(const QString& name);
+    // Tries to take the lock named name, in folder (by default LockFolder()),
+    // without waiting.
+    TResult Create(const QString& name, const QString& folder = QString());
     // Gives the lock back; harmless when it is not held.
     void Release();
     bool IsHeld() const { return FHandle >= 0; }

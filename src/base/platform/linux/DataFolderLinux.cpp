@@ -29,6 +29,10 @@ TDataFolderFacts DataFolderFacts(const QString& programFolder)
     TDataFolderFacts facts;
     facts.ProgramFolder = programFolder;
     facts.ProgramFolderWritable = !programFolder.isEmpty() && IsWritableFolder(QFile::encodeName(programFolder));
+    struct stat st {};
+    facts.ProgramFolderPrivate = !programFolder.isEmpty()
+                                 && ::stat(QFile::encodeName(programFolder).constData(), &st) == 0
+                                 && st.st_uid == ::getuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
     facts.SystemInstall =
         !programFolder.isEmpty() && QFile::exists(programFolder + QLatin1String(SystemInstallMarker));
     facts.XdgDataHome = Env("XDG_DATA_HOME");
@@ -50,6 +54,13 @@ bool MakeUserFolder(const QString& folder)
             return false;
     }
     if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
+        return false;
+    // One made earlier, or by someone's hand, becomes private as well; a
+    // folder of someone else is no folder of this user's.
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+        return false;
+    if ((st.st_mode & 0077) != 0 && ::chmod(path.constData(), 0700) != 0)
         return false;
     return IsWritableFolder(path);
 }

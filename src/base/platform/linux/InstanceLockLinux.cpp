@@ -39,10 +39,12 @@ QString TInstanceLock::LockFolder()
     return IsPrivateFolder(folder) ? folder : QString();
 }
 
-TInstanceLock::TResult TInstanceLock::Create(const QString& name)
+TInstanceLock::TResult TInstanceLock::Create(const QString& name, const QString& inFolder)
 {
     Release();
-    const QString folder = LockFolder();
+    QString folder = inFolder.isEmpty() ? LockFolder() : inFolder;
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
     if (folder.isEmpty())
         return TResult::Failed;
     const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name + QStringLiteral(".lock"));
