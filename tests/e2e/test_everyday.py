@@ -232,7 +232,7 @@ class Everyday(ClientTestCase):
         self.later(page, ask)
         box = self.window_named(TITLE)
         self.desktop.screenshot("everyday-geolocation-question.png")
-        self.press(box, "Return")  # 是 (Yes) is the default answer
+        self.press(box, "y")  # 是(&Y); 否 (No) is the default answer
         result = wait_for(lambda: page.evaluate("window.geoResult"), 20, what="the page's callback")
         self.assertNotEqual(result, "error 1")  # 1: permission denied
         key = "GEOLOCATION@" + self.service.base.upper()

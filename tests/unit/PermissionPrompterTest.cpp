@@ -43,14 +43,38 @@ TEST(PermissionPolicy, DecidesByOriginFeatureAndStoredAnswer)
     for (const TCase& c : cases)
         EXPECT_EQ(policy.Decide(c.Origin, c.Feature), c.Expected) << c.Origin.toString().toStdString();
 
+    // Sharing the screen is asked every time, also where an older version
+    // kept a grant.
     policy.Remember(Other, TPageFeature::ScreenCapture, true);
     policy.Remember(Other, TPageFeature::Microphone, false);
-    EXPECT_EQ(policy.Decide(Other, TPageFeature::ScreenCapture), D::Allow);
+    EXPECT_EQ(policy.Decide(Other, TPageFeature::ScreenCapture), D::Ask);
+    EXPECT_EQ(TIniFile(ini).ReadString(QStringLiteral("PERMISSIONS"), QStringLiteral("screen@https://maps.example.com"),
+                                       QStringLiteral("none")),
+              QStringLiteral("none"));
+    WriteBytes(ini, "[SYSTEM]\nHANDLE=5\n[PERMISSIONS]\nscreen@https://maps.example.com=1\n"
+                    "microphone@https://maps.example.com=0\n");
+    EXPECT_EQ(policy.Decide(Other, TPageFeature::ScreenCapture), D::Ask);
     EXPECT_EQ(policy.Decide(Other, TPageFeature::Microphone), D::Deny);
+
+    // A frame allowed under one site is not allowed under another; on its
+    // own page its answer is the one kept without a page.
+    const QUrl erp(QStringLiteral("http://127.0.0.1:8765/contracts?id=3"));
+    const QUrl elsewhere(QStringLiteral("https://news.example.org/"));
+    policy.Remember(Other, TPageFeature::Camera, true, erp);
+    EXPECT_EQ(TPermissionPolicy::Key(Other, TPageFeature::Camera, erp),
+              QStringLiteral("camera@https://maps.example.com|http://127.0.0.1:8765"));
+    EXPECT_EQ(policy.Decide(Other, TPageFeature::Camera, erp), D::Allow);
+    EXPECT_EQ(policy.Decide(Other, TPageFeature::Camera, elsewhere), D::Ask);
+    EXPECT_EQ(TPermissionPolicy::Key(Other, TPageFeature::Camera, QUrl(QStringLiteral("https://maps.example.com/x"))),
+              TPermissionPolicy::Key(Other, TPageFeature::Camera));
     // The rest of the file is untouched.
     EXPECT_EQ(TIniFile(ini).ReadString(QStringLiteral("SYSTEM"), QStringLiteral("HANDLE"), {}), QStringLiteral("5"));
     EXPECT_EQ(TPermissionPolicy::Question(Other, TPageFeature::ScreenCapture),
               QStringLiteral("网站 maps.example.com 请求共享您的屏幕，是否允许？"));
+    // A look-alike name is shown as the name the browser really uses.
+    EXPECT_EQ(TPermissionPolicy::SiteName(QUrl(QStringLiteral("https://xn--80ak6aa92e.com"))),
+              QStringLiteral("xn--80ak6aa92e.com"));
+    EXPECT_EQ(TPermissionPolicy::SiteName(QUrl(QStringLiteral("https://аррӏе.com"))), QStringLiteral("xn--80ak6aa92e.com"));
 }
 
 TEST(PermissionQueue, OneQuestionPerOriginAndFeatureAndViewsGoneAreDropped)
@@ -100,14 +124,36 @@ TEST_F(PermissionPrompter, AFloodOfRequestsGetsOneQuestionAndEveryRequestAnAnswe
     ASSERT_TRUE(WaitUntil([&] { return FView->Permissions.size() == 2; }));
     EXPECT_EQ(FMessages.Boxes.size(), 1u);
     EXPECT_EQ(FMessages.Boxes[0].Text, QStringLiteral("网站 maps.example.com 请求获取您的位置，是否允许？"));
+    EXPECT_EQ(FMessages.Boxes[0].Flags & MB_DEFBUTTON2, MB_DEFBUTTON2); // No is the default
     EXPECT_TRUE(FView->Permissions[1].Granted);
     EXPECT_EQ(TIniFile(Config()).ReadString(QStringLiteral("PERMISSIONS"),
-                                            QStringLiteral("geolocation@https://maps.example.com"), {}),
+                                            TPermissionPolicy::Key(Other, TPageFeature::Geolocation, QUrl(FView->Url())),
+                                            {}),
               QStringLiteral("1"));
     // Remembered: the next request is answered without a question.
     FView->RaisePermission(Other, TPageFeature::Geolocation);
     EXPECT_EQ(FView->Permissions.size(), 3u);
     EXPECT_EQ(FMessages.Boxes.size(), 1u);
+}
+
+TEST_F(PermissionPrompter, ABackgroundTabsRequestWaitsUntilItIsShown)
+{
+    FView->hide(); // as a tab that is not the current one
+    FView->RaisePermission(Other, TPageFeature::Camera);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(FMessages.Boxes.empty());
+    EXPECT_TRUE(FView->Permissions.empty());
+    FView->show();
+    ASSERT_TRUE(WaitUntil([&] { return FView->Permissions.size() == 1; }));
+    EXPECT_EQ(FMessages.Boxes.size(), 1u);
+
+    // Sharing the screen: asked, answered, and asked again next time.
+    FView->RaisePermission(Other, TPageFeature::ScreenCapture);
+    ASSERT_TRUE(WaitUntil([&] { return FView->Permissions.size() == 2; }));
+    FView->RaisePermission(Other, TPageFeature::ScreenCapture);
+    ASSERT_TRUE(WaitUntil([&] { return FView->Permissions.size() == 3; }));
+    EXPECT_EQ(FMessages.Boxes.size(), 3u);
 }
 
 TEST_F(PermissionPrompter, TheProgramsEndDeniesWhatWaitsAndWhatComesAfter)

@@ -24,7 +24,8 @@ const char* FeatureKeyName(TPageFeature feature)
 
 bool SameRequest(const TPermissionQueue::TRequest& a, const TPermissionQueue::TRequest& b)
 {
-    return a.Feature == b.Feature && a.Origin == b.Origin;
+    return a.Feature == b.Feature && a.Origin == b.Origin
+           && TPermissionPolicy::Key(a.Origin, a.Feature, a.Page) == TPermissionPolicy::Key(b.Origin, b.Feature, b.Page);
 }
 
 } // namespace
@@ -34,34 +35,57 @@ TPermissionPolicy::TPermissionPolicy(QString configPath, QString serviceHost)
 {
 }
 
-QString TPermissionPolicy::Key(const QUrl& origin, TPageFeature feature)
+namespace {
+
+// The origin alone, never a path or query a page might add; host names in
+// their ASCII form.
+QString SiteKey(const QUrl& address)
 {
-    // Only the origin counts, never a path or query a page might add.
-    const QString site = origin.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment
-                                         | QUrl::RemoveUserInfo)
-                             .toString(QUrl::FullyEncoded);
-    return QLatin1String(FeatureKeyName(feature)) + QLatin1Char('@') + site.toLower();
+    return address.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo)
+        .toString(QUrl::FullyEncoded)
+        .toLower();
 }
 
-TPermissionPolicy::TDecision TPermissionPolicy::Decide(const QUrl& origin, TPageFeature feature) const
+} // namespace
+
+bool TPermissionPolicy::IsRemembered(TPageFeature feature)
+{
+    // Qt grants a remembered screen share for the whole screen without a
+    // word: it is asked every time.
+    return feature != TPageFeature::ScreenCapture && feature != TPageFeature::ScreenAndAudioCapture;
+}
+
+QString TPermissionPolicy::Key(const QUrl& origin, TPageFeature feature, const QUrl& page)
+{
+    QString key = QLatin1String(FeatureKeyName(feature)) + QLatin1Char('@') + SiteKey(origin);
+    if (page.isValid() && !page.host().isEmpty() && SiteKey(page) != SiteKey(origin))
+        key += QLatin1Char('|') + SiteKey(page);
+    return key;
+}
+
+TPermissionPolicy::TDecision TPermissionPolicy::Decide(const QUrl& origin, TPageFeature feature, const QUrl& page) const
 {
     if (feature == TPageFeature::Notifications && IsServiceOrigin(origin, FServiceHost))
         return TDecision::Allow;
     if (!origin.isValid() || origin.host().isEmpty())
         return TDecision::Deny; // nobody to ask about
-    if (const std::optional<bool> allowed = FConfig.ReadPermission(Key(origin, feature)))
+    if (!IsRemembered(feature))
+        return TDecision::Ask;
+    if (const std::optional<bool> allowed = FConfig.ReadPermission(Key(origin, feature, page)))
         return *allowed ? TDecision::Allow : TDecision::Deny;
     return TDecision::Ask;
 }
 
-void TPermissionPolicy::Remember(const QUrl& origin, TPageFeature feature, bool allowed) const
+void TPermissionPolicy::Remember(const QUrl& origin, TPageFeature feature, bool allowed, const QUrl& page) const
 {
-    FConfig.WritePermission(Key(origin, feature), allowed);
+    if (IsRemembered(feature))
+        FConfig.WritePermission(Key(origin, feature, page), allowed);
 }
 
 QString TPermissionPolicy::SiteName(const QUrl& origin)
 {
-    const QString host = origin.host();
+    // ASCII (punycode): a look-alike name cannot pass for the service.
+    const QString host = origin.host(QUrl::FullyEncoded);
     return origin.port() >= 0 ? QStringLiteral("%1:%2").arg(host).arg(origin.port()) : host;
 }
 
@@ -99,13 +123,14 @@ bool TPermissionQueue::Add(TChromium* view, const TRequest& request)
     return !asked;
 }
 
-std::optional<TPermissionQueue::TRequest> TPermissionQueue::Next()
+std::optional<TPermissionQueue::TRequest> TPermissionQueue::Next(const std::function<bool(TChromium*)>& shown)
 {
     // A tab gone meanwhile has nobody left to ask for.
     FWaiters.removeIf([](const TWaiter& waiter) { return !waiter.View; });
-    if (FWaiters.isEmpty())
-        return std::nullopt;
-    return FWaiters.first().Request;
+    for (const TWaiter& waiter : FWaiters)
+        if (!shown || shown(waiter.View))
+            return waiter.Request;
+    return std::nullopt;
 }
 
 QList<QPointer<TChromium>> TPermissionQueue::Take(const TRequest& request)

@@ -8,13 +8,15 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 
 // Who decides a page's feature request: answered at once (notifications of
 // the service's own pages), by an answer the user gave before, or by a
 // question. Answers are kept in config.ini, section "PERMISSIONS", one key
-// per origin and feature with the value 1 (allowed) or 0 (denied); any other
-// value counts as not answered yet.
+// per origin, feature and the page it was asked in, with the value 1
+// (allowed) or 0 (denied); any other value counts as not answered yet.
+// Sharing the screen is asked every time, never remembered.
 class TPermissionPolicy
 {
 public:
@@ -23,11 +25,17 @@ public:
     // configPath: config.ini; serviceHost: host or host:port of the service.
     TPermissionPolicy(QString configPath, QString serviceHost);
 
-    TDecision Decide(const QUrl& origin, TPageFeature feature) const;
-    // Keeps the user's answer. Raises EAppError when config.ini cannot be written.
-    void Remember(const QUrl& origin, TPageFeature feature, bool allowed) const;
+    // origin: the frame that asks; page: the address of the page it is in
+    // (its origin counts), empty for the origin's own page.
+    TDecision Decide(const QUrl& origin, TPageFeature feature, const QUrl& page = QUrl()) const;
+    // Keeps the user's answer (not for sharing the screen). Raises EAppError
+    // when config.ini cannot be written.
+    void Remember(const QUrl& origin, TPageFeature feature, bool allowed, const QUrl& page = QUrl()) const;
 
-    static QString Key(const QUrl& origin, TPageFeature feature);
+    static bool IsRemembered(TPageFeature feature);
+    // "feature@origin", and "|" + the page's origin when a frame of another
+    // origin asks: allowed once under one site is not allowed under any.
+    static QString Key(const QUrl& origin, TPageFeature feature, const QUrl& page = QUrl());
     // What the question calls the site and the feature.
     static QString SiteName(const QUrl& origin);
     static QString FeatureText(TPageFeature feature);
@@ -48,6 +56,7 @@ public:
     {
         QUrl Origin;
         TPageFeature Feature = TPageFeature::Notifications;
+        QUrl Page; // the page the asking frame is in
     };
     struct TWaiter
     {
@@ -57,8 +66,9 @@ public:
 
     // True when the request needs a question of its own (none waits for it yet).
     bool Add(TChromium* view, const TRequest& request);
-    // The next question to ask, or nothing; requests of views gone are dropped.
-    std::optional<TRequest> Next();
+    // The next question to ask, or nothing; requests of views gone are
+    // dropped. Only requests of views that shown says are in sight count.
+    std::optional<TRequest> Next(const std::function<bool(TChromium*)>& shown = nullptr);
     // Takes the views waiting for this question; views gone meanwhile are left out.
     QList<QPointer<TChromium>> Take(const TRequest& request);
     // Takes every waiting request of every view still there (to deny them all).

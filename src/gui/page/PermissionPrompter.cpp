@@ -6,6 +6,7 @@
 #include "widgets/ShutdownFlags.h"
 
 #include <QDebug>
+#include <QEvent>
 #include <QTimer>
 
 TPermissionPrompter::TPermissionPrompter(TTabRegistry& registry, const TShutdownFlags& flags,
@@ -24,7 +25,8 @@ void TPermissionPrompter::Request(TChromium* view, const QUrl& origin, TPageFeat
         view->SetFeaturePermission(origin, feature, false);
         return;
     }
-    switch (FPolicy.Decide(origin, feature)) {
+    const QUrl page(view->Url());
+    switch (FPolicy.Decide(origin, feature, page)) {
     case TPermissionPolicy::TDecision::Allow:
         view->SetFeaturePermission(origin, feature, true);
         return;
@@ -34,27 +36,41 @@ void TPermissionPrompter::Request(TChromium* view, const QUrl& origin, TPageFeat
     case TPermissionPolicy::TDecision::Ask:
         break;
     }
-    if (FQueue.Add(view, {origin, feature}) && !FAsking)
+    // Its tab coming into sight may let its question be asked.
+    view->installEventFilter(this);
+    if (FQueue.Add(view, {origin, feature, page}) && !FAsking)
         QTimer::singleShot(0, this, &TPermissionPrompter::AskNext);
+}
+
+bool TPermissionPrompter::eventFilter(QObject* watched, QEvent* event)
+{
+    const bool shown = event->type() == QEvent::Show || event->type() == QEvent::ShowToParent;
+    if (shown && !FQueue.IsEmpty() && !FAsking)
+        QTimer::singleShot(0, this, &TPermissionPrompter::AskNext);
+    return QObject::eventFilter(watched, event);
 }
 
 void TPermissionPrompter::AskNext()
 {
     if (FAsking || FFlags.FClosing)
         return;
-    const std::optional<TPermissionQueue::TRequest> request = FQueue.Next();
+    // A page out of sight cannot show what it asks for: a question for it
+    // would come out of nowhere.
+    const std::optional<TPermissionQueue::TRequest> request =
+        FQueue.Next([](TChromium* view) { return view->isVisibleTo(view->window()); });
     if (!request)
         return;
     FAsking = true;
-    const bool allowed =
-        AppMessageBox(TPermissionPolicy::Question(request->Origin, request->Feature), MB_YESNO) == IDYES;
+    // No is the default: a stray Enter grants nothing.
+    const bool allowed = AppMessageBox(TPermissionPolicy::Question(request->Origin, request->Feature),
+                                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
     FAsking = false;
     // The program may have begun to end while the question was open: then
     // everything still waiting was denied already.
     if (FFlags.FClosing)
         return;
     try {
-        FPolicy.Remember(request->Origin, request->Feature, allowed);
+        FPolicy.Remember(request->Origin, request->Feature, allowed, request->Page);
     } catch (const EAppError& error) {
         // Answered all the same; only the next start asks again.
         qDebug().noquote() << error.Message();

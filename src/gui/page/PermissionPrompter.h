@@ -9,8 +9,9 @@ struct TShutdownFlags;
 
 // Answers the pages' feature requests (notifications, location, camera...):
 // at once where the policy decides, otherwise by asking the user, one
-// question at a time; answers are remembered. Every request is answered,
-// since a page waits for ever on one left open.
+// question at a time, and only for a page in sight (a background tab's
+// request waits until its tab is shown); answers are remembered. Every
+// request is answered, since a page waits for ever on one left open.
 class TPermissionPrompter : public QObject
 {
     Q_OBJECT
@@ -22,6 +23,9 @@ public:
     void Request(TChromium* view, const QUrl& origin, TPageFeature feature);
     // The program ends: everything still waiting is denied.
     void DenyPending();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void AskNext();

@@ -56,10 +56,12 @@ int ShowMessageBox(const QString& caption, const QString& text, int flags)
     switch (flags & 0x0F) {
     case MB_YESNO:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
+        box.setDefaultButton((flags & MB_DEFBUTTON2) ? QMessageBox::No : QMessageBox::Yes);
         break;
     case MB_OKCANCEL:
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        if (flags & MB_DEFBUTTON2)
+            box.setDefaultButton(QMessageBox::Cancel);
         break;
     default:
         box.setStandardButtons(QMessageBox::Ok);
