@@ -2,6 +2,7 @@
 saving and downloads, with the real engine."""
 
 import os
+import time
 import unittest
 
 from harness import ClientTestCase, devtools_pages, http_get, wait_for
@@ -88,6 +89,29 @@ class PageCommands(ClientTestCase):
         self.answer(box, "Return")
         wait_for(lambda: self.reports("prompt"), 20, what="the prompt's answer")
         self.assertIn("value=null", self.reports("prompt")[0])
+
+    def test_links_to_other_programs_ask_after_a_click_only(self):
+        self.start_client()
+        page = self.login_page()
+        handle = self.wait_handle()
+        page.navigate(self.service.base + "/pages/dialogs.html")
+        page.evaluate("document.body.insertAdjacentHTML('afterbegin', '<a id=\"mail\" href=\"mailto:sales@example.com\" "
+                      "style=\"display:block;font-size:40px\">邮件</a>'); true")
+        # From script alone: nothing asked, nothing opened.
+        before = self.windows()
+        page.evaluate("setTimeout(function(){ location.href = 'weixin://dl/chat'; }, 0); true", gesture=False)
+        time.sleep(2)
+        self.assertEqual(self.windows(), before)
+        # The user's own key on the link: the question, No by default
+        # (Escape), and the page stays.
+        page.evaluate("document.getElementById('mail').focus(); true")
+        self.press(handle, "Return")
+        box, title = self.box(before)
+        self.assertEqual(title, TITLE)
+        self.desktop.screenshot("page-commands-external-link.png")
+        self.answer(box, "Escape")
+        self.assertTrue(page.evaluate("location.href").endswith("/pages/dialogs.html"))
+        self.assertIsNone(self.clients[0].poll())
 
     def test_relogin_asks_and_a_new_instance_logs_in_again(self):
         page = self.open_page("/pages/dialogs.html")

@@ -82,11 +82,11 @@ TEST(PermissionQueue, OneQuestionPerOriginAndFeatureAndViewsGoneAreDropped)
     TFakeChromium first, second;
     auto* third = new TFakeChromium;
     TPermissionQueue queue;
-    EXPECT_TRUE(queue.Add(&first, {Other, TPageFeature::Geolocation}));
-    EXPECT_FALSE(queue.Add(&first, {Other, TPageFeature::Geolocation}));  // asked again: same question
-    EXPECT_FALSE(queue.Add(&second, {Other, TPageFeature::Geolocation})); // another view: same question
-    EXPECT_TRUE(queue.Add(third, {Other, TPageFeature::Camera}));
-    EXPECT_TRUE(queue.Add(&second, {Service, TPageFeature::Geolocation}));
+    EXPECT_TRUE(queue.Add(&first, {Other, TPageFeature::Geolocation, {}}));
+    EXPECT_FALSE(queue.Add(&first, {Other, TPageFeature::Geolocation, {}}));  // asked again: same question
+    EXPECT_FALSE(queue.Add(&second, {Other, TPageFeature::Geolocation, {}})); // another view: same question
+    EXPECT_TRUE(queue.Add(third, {Other, TPageFeature::Camera, {}}));
+    EXPECT_TRUE(queue.Add(&second, {Service, TPageFeature::Geolocation, {}}));
 
     ASSERT_TRUE(queue.Next());
     EXPECT_EQ(queue.Next()->Feature, TPageFeature::Geolocation);

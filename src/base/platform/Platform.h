@@ -45,3 +45,11 @@ namespace Platform {
 void ReleaseFreeMemory();
 
 } // namespace Platform
+
+namespace Platform {
+
+// The program the desktop opens links of scheme with (its desktop entry's
+// name), or empty when none is set or the desktop cannot say.
+QString SchemeHandlerName(const QString& scheme);
+
+} // namespace Platform

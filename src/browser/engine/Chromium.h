@@ -233,6 +233,10 @@ Q_SIGNALS:
     // The last dialog call returned; a queued connection runs once the
     // engine's call is done as well.
     void DialogEnded();
+    // The page went to an address of another program (mailto:, tel:, an
+    // application's own scheme); the engine did not open it. userClicked:
+    // the user clicked a link, rather than the page's script going there.
+    void ExternalLinkRequested(const QUrl& url, bool userClicked);
 
 protected:
     // The handler's crmJsdialog, counted for InDialog.

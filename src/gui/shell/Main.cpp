@@ -6,6 +6,7 @@
 #include "engine/BrowserEngine.h"
 #include "page/CertificateGuard.h"
 #include "page/CrashCover.h"
+#include "page/ExternalLinks.h"
 #include "page/PageFind.h"
 #include "page/PageZoom.h"
 #include "page/PermissionPrompter.h"
@@ -27,6 +28,7 @@
 #include "util/AppError.h"
 #include "widgets/AppMessageBox.h"
 
+#include <QDesktopServices>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -109,6 +111,8 @@ void TFormMain::CreateControllers()
     connect(notifier, &TTrayNotifier::ShowWindowRequested, this, &TFormMain::NShowMainClick);
     FFullScreen = new TFullScreen(*this, *FRegistry, *FPageControl1, *this, [this] { return CurrentPlacement(); }, this);
     FCrashCover = new TCrashCover(*FRegistry, *this, this);
+    new TExternalLinks(
+        *FRegistry, *this, [](const QUrl& url) { QDesktopServices::openUrl(url); }, &Platform::SchemeHandlerName, this);
     new TMemoryTrim(*FRegistry, &Platform::ReleaseFreeMemory, TMemoryTrim::QuietMs, this);
     FKeys = std::make_unique<TKeyCommands>(
         *this, TKeyTargets{*FRegistry, *FPageControl1, *FFind, *FZoom, *FPrinting, *FDownloads, *FFullScreen}, *this);

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include <climits>
 #if defined(__GLIBC__)
@@ -87,6 +89,51 @@ int CurrentThreadNiceness()
 {
     errno = 0;
     return ::getpriority(PRIO_PROCESS, CurrentThreadId());
+}
+
+} // namespace Platform
+
+namespace Platform {
+
+QString SchemeHandlerName(const QString& scheme)
+{
+    for (const QChar c : scheme)
+        if (!(c.isLetterOrNumber() || c == u'+' || c == u'-' || c == u'.') || c.unicode() > 127)
+            return {};
+    if (scheme.isEmpty())
+        return {};
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
+                                             QStringLiteral("x-scheme-handler/") + scheme.toLower()});
+    if (!query.waitForFinished(2000)) {
+        query.kill();
+        query.waitForFinished(1000);
+        return {};
+    }
+    const QString entry = QString::fromUtf8(query.readAllStandardOutput()).trimmed();
+    if (entry.isEmpty())
+        return {};
+    // The entry's own name, in the program's language where it has one.
+    const QStringList folders = QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation);
+    for (const QString& folder : folders) {
+        QFile file(folder + QLatin1Char('/') + entry);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        QString name;
+        bool inEntry = false;
+        for (const QByteArray& raw : file.readAll().split('\n')) {
+            const QString line = QString::fromUtf8(raw).trimmed();
+            if (line.startsWith(QLatin1Char('[')))
+                inEntry = line == QLatin1String("[Desktop Entry]");
+            else if (inEntry && line.startsWith(QLatin1String("Name[zh_CN]=")))
+                return line.mid(12).trimmed();
+            else if (inEntry && name.isEmpty() && line.startsWith(QLatin1String("Name=")))
+                name = line.mid(5).trimmed();
+        }
+        if (!name.isEmpty())
+            return name;
+    }
+    return entry;
 }
 
 } // namespace Platform

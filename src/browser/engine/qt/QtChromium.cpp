@@ -57,6 +57,20 @@ private:
 
 } // namespace
 
+namespace {
+
+// Schemes the engine shows itself; anything else belongs to another program.
+bool IsPageScheme(const QString& scheme)
+{
+    static const QStringList page{QStringLiteral("http"), QStringLiteral("https"),       QStringLiteral("file"),
+                                  QStringLiteral("data"), QStringLiteral("about"),       QStringLiteral("blob"),
+                                  QStringLiteral("qrc"),  QStringLiteral("view-source"), QStringLiteral("devtools"),
+                                  QStringLiteral("chrome"), QStringLiteral("javascript"), QStringLiteral("filesystem")};
+    return page.contains(scheme.toLower());
+}
+
+} // namespace
+
 class TQtWebPage : public QWebEnginePage
 {
     Q_OBJECT
@@ -70,6 +84,18 @@ public:
     TQtChromium* Owner() const { return FOwner; }
 
 protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override
+    {
+        if (IsPageScheme(url.scheme()))
+            return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+        // Another program's address (mailto:, tel:, an app's own): never
+        // handed to the desktop by the engine itself; the shell decides.
+        // The engine calls a script's navigation a link too: only one that
+        // follows the user's own click or key in this view counts.
+        Q_EMIT FOwner->ExternalLinkRequested(url, type == NavigationTypeLinkClicked && FOwner->HadInputJustNow());
+        return false;
+    }
+
     void javaScriptAlert(const QUrl& origin, const QString& msg) override
     {
         TJsDialogReply reply;
@@ -434,7 +460,11 @@ bool TQtChromium::eventFilter(QObject* watched, QEvent* event)
         return false;
     }
     switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        FLastInput.start();
+        return false;
     case QEvent::KeyPress: {
+        FLastInput.start();
         const auto* key = static_cast<QKeyEvent*>(event);
         return Handler().crmPreKeyEvent(this, {key->key(), key->modifiers(), key->isAutoRepeat()});
     }
@@ -460,6 +490,13 @@ void TQtChromium::keyPressEvent(QKeyEvent* event)
 {
     event->accept();
     Q_EMIT KeyUnhandled({event->key(), event->modifiers(), event->isAutoRepeat()});
+}
+
+bool TQtChromium::HadInputJustNow() const
+{
+    // About as long as a browser lets a click count for what it starts.
+    constexpr qint64 InputCountsMs = 2000;
+    return FLastInput.isValid() && FLastInput.elapsed() < InputCountsMs;
 }
 
 QString TQtChromium::Url() const

@@ -3,6 +3,7 @@
 #include "engine/Chromium.h"
 #include "engine/PendingSaves.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 
 class QWebEngineProfile;
@@ -48,6 +49,8 @@ public:
     // Asks the handler; called by the page and view of this control.
     void RaiseContextMenu(QWidget* menuParent, const QPoint& globalPos);
     bool RaiseJsDialog(const TJsDialogRequest& request, TJsDialogReply& reply);
+    // The user clicked or pressed a key in the page a moment ago.
+    bool HadInputJustNow() const;
     void RaiseBeforeResourceLoad(const QUrl& url, TRequestHeaders& headers);
 
     // A fetch SaveUrlToFile started, waiting for the engine's download request.
@@ -80,4 +83,5 @@ private:
     int FWheelAngle = 0; // Ctrl+wheel turn not yet a whole step
     bool FDestroying = false; // set first thing in the destructor
     QUrl FLoadingUrl;         // the address of the load that started last
+    QElapsedTimer FLastInput; // the user's last click or key in the page
 };
