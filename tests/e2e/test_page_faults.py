@@ -101,11 +101,12 @@ class PageFaults(ClientTestCase):
         self.wait_caption(handle, "子页面 loop")
         popup = open_devtools(lambda p: "child.html?n=loop" in p.get("url", ""))
         self.addCleanup(popup.close)
+        # Taken before the loop starts: its first box may come up at once.
+        before = self.windows()
         popup.evaluate("window.shown = 0; setTimeout(function(){ for (var i = 0; i < 1000; i++) "
                        "{ alert('第 ' + (i + 1) + ' 次'); window.shown = i + 1; } }, 0); true")
         # Five alerts, each answered; then the offer to stop the page's boxes,
         # answered 是 (the default button).
-        before = self.windows()
         for answered in range(6):
             box = self.new_box(before)
             if answered == 5:
