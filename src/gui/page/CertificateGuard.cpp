@@ -24,9 +24,14 @@ QList<QSslCertificate> ReadAuthorities(const QString& path)
 } // namespace
 
 TCertificateGuard::TCertificateGuard(const QString& configPath, const QString& serviceHost, QObject* parent)
+    : TCertificateGuard(configPath, serviceHost, TConfigFile(configPath).ReadSecurity(), parent)
+{
+}
+
+TCertificateGuard::TCertificateGuard(const QString& configPath, const QString& serviceHost,
+                                     const TSecurityOptions& security, QObject* parent)
     : QObject(parent),
-      FPolicy(configPath, serviceHost, TConfigFile(configPath).ReadSecurity().ServiceCertificate,
-              ReadAuthorities(TConfigFile(configPath).ReadSecurity().CaBundle))
+      FPolicy(configPath, serviceHost, security.ServiceCertificate, ReadAuthorities(security.CaBundle))
 {
 }
 

@@ -24,6 +24,8 @@ public:
     bool Decide(TChromium* view, const TCertificateError& error);
 
 private:
+    TCertificateGuard(const QString& configPath, const QString& serviceHost, const TSecurityOptions& security,
+                      QObject* parent);
     void Cover(TChromium* view, const TCertificateError& error, const QString& fingerprint);
     void Warn(TChromium* view, const QString& host);
     // Cover and warning leave once the view is on another host.

@@ -24,8 +24,8 @@ const char* FeatureKeyName(TPageFeature feature)
 
 bool SameRequest(const TPermissionQueue::TRequest& a, const TPermissionQueue::TRequest& b)
 {
-    return a.Feature == b.Feature && a.Origin == b.Origin
-           && TPermissionPolicy::Key(a.Origin, a.Feature, a.Page) == TPermissionPolicy::Key(b.Origin, b.Feature, b.Page);
+    // The key names the feature, the asking origin and the page's origin.
+    return TPermissionPolicy::Key(a.Origin, a.Feature, a.Page) == TPermissionPolicy::Key(b.Origin, b.Feature, b.Page);
 }
 
 } // namespace

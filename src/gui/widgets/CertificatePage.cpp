@@ -6,10 +6,9 @@
 
 TCertificatePage::TCertificatePage(QWidget* view, const QString& host, const QString& reason,
                                    const QString& fingerprint, bool overridable)
-    : QWidget(view), FHost(host)
+    : TViewCover(view), FHost(host)
 {
     setObjectName(QStringLiteral("CertificatePage"));
-    setAutoFillBackground(true);
     auto* title = new QLabel(QStringLiteral("此网站的安全证书不受信任"), this);
     title->setStyleSheet(QStringLiteral("font-size: 20px; font-weight: bold;"));
     // Plain text only: the reason and host come from outside.
@@ -36,21 +35,12 @@ TCertificatePage::TCertificatePage(QWidget* view, const QString& host, const QSt
         layout->addWidget(FContinue, 0, Qt::AlignHCenter);
     }
     layout->addStretch(2);
-    view->installEventFilter(this);
-    setGeometry(view->rect());
     raise();
     show();
     // The keyboard leaves the page: Tab reaches the button, and a key meant
     // for the page never passes the warning by itself.
     setFocusPolicy(Qt::StrongFocus);
     setFocus();
-}
-
-bool TCertificatePage::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == parent() && event->type() == QEvent::Resize)
-        setGeometry(parentWidget()->rect());
-    return QWidget::eventFilter(watched, event);
 }
 
 TCertificateWarning::TCertificateWarning(QWidget* view, const QString& host)

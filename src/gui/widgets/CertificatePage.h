@@ -1,14 +1,15 @@
 #pragma once
 
+#include "widgets/ViewCover.h"
+
 #include <QLabel>
-#include <QWidget>
 
 class QPushButton;
 
 // Covers a browser view whose page was refused for its certificate: says
 // which host, why, and the certificate's fingerprint; where the engine
 // allows it, offers "继续访问". It follows the view's size.
-class TCertificatePage : public QWidget
+class TCertificatePage : public TViewCover
 {
     Q_OBJECT
 
@@ -22,9 +23,6 @@ public:
 
 Q_SIGNALS:
     void ContinueClicked();
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QString FHost;

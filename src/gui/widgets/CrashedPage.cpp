@@ -1,15 +1,13 @@
 #include "widgets/CrashedPage.h"
 
-#include <QEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 TCrashedPage::TCrashedPage(QWidget* view)
-    : QWidget(view)
+    : TViewCover(view)
 {
     setObjectName(QStringLiteral("CrashedPage"));
-    setAutoFillBackground(true);
     auto* title = new QLabel(QStringLiteral("网页已崩溃"), this);
     title->setStyleSheet(QStringLiteral("font-size: 20px; font-weight: bold;"));
     auto* text = new QLabel(QStringLiteral("显示此网页的进程意外终止（崩溃、被结束或内存不足）。"), this);
@@ -23,16 +21,7 @@ TCrashedPage::TCrashedPage(QWidget* view)
     layout->addSpacing(12);
     layout->addWidget(FReload, 0, Qt::AlignHCenter);
     layout->addStretch(2);
-    view->installEventFilter(this);
-    setGeometry(view->rect());
     raise();
     show();
     FReload->setFocus();
-}
-
-bool TCrashedPage::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == parent() && event->type() == QEvent::Resize)
-        setGeometry(parentWidget()->rect());
-    return QWidget::eventFilter(watched, event);
 }

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QWidget>
+#include "widgets/ViewCover.h"
 
 class QPushButton;
 
 // Covers a browser view whose page process ended: says so and offers to
 // load the page again. It follows the view's size and goes away when clicked.
-class TCrashedPage : public QWidget
+class TCrashedPage : public TViewCover
 {
     Q_OBJECT
 
@@ -17,9 +17,6 @@ public:
 
 Q_SIGNALS:
     void ReloadClicked();
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QPushButton* FReload = nullptr;
