@@ -117,6 +117,12 @@ class Certificates(ClientTestCase):
         self.assertEqual(read_ini(self.config_path).get("CERTIFICATE_EXCEPTIONS", {}).get("127.0.0.1"),
                          self.self_fingerprint)
 
+        # The choice can be taken back in the advanced settings (Ctrl+,).
+        self.desktop.keys(handle, "ctrl+comma")
+        wait_for(lambda: any(self.desktop.window_title(w) == "高级设置" for w in self.desktop.program_windows()), 20,
+                 what="the advanced settings")
+        self.desktop.screenshot("certificates-advanced-settings.png")
+
         # Another host with the same certificate is asked about again.
         before = len(self.own.requests)
         self.open_in_first_tab(page, self.own.url("localhost"))

@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 
 #include <QCoreApplication>
+#include <QMouseEvent>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -128,17 +129,29 @@ TEST(Certificates, ARefusedPageIsCoveredAndGoingOnIsRememberedAndShown)
               TCertificatePolicy::Fingerprint(self));
 
     // Loaded again: let through, with the warning in sight while on that host.
+    QList<std::pair<TChromium*, bool>> warnings;
+    QObject::connect(&guard, &TCertificateGuard::WarningChanged, &guard,
+                     [&warnings](TChromium* shown, bool on) { warnings.append({shown, on}); });
     EXPECT_TRUE(guard.Decide(view, Error(url, self)));
     ASSERT_TRUE(WaitUntil([&] { return view->findChild<TCertificateWarning*>() != nullptr; }));
     EXPECT_TRUE(guard.Decide(view, Error(url, self)));
     QCoreApplication::processEvents();
     EXPECT_EQ(view->findChildren<TCertificateWarning*>().size(), 1);
+    // The strip over the page goes away on a click; the tab's warning stays.
+    auto* strip = view->findChild<TCertificateWarning*>();
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(strip, &press);
+    EXPECT_TRUE(strip->isHidden());
+    EXPECT_EQ(warnings.size(), 1);
     view->Load(QStringLiteral("https://127.0.0.1:8443/other"));
     QCoreApplication::processEvents();
     EXPECT_NE(view->findChild<TCertificateWarning*>(), nullptr);
     view->Load(QStringLiteral("http://127.0.0.1:8765/home"));
     view->Load(QStringLiteral("http://elsewhere.example/"));
     EXPECT_TRUE(WaitUntil([&] { return view->findChild<TCertificateWarning*>() == nullptr; }));
+    // Once on, once off, though the host changed twice.
+    EXPECT_EQ(warnings, (QList<std::pair<TChromium*, bool>>{{view, true}, {view, false}}));
 
     // A view that went before its cover came is left alone.
     EXPECT_FALSE(guard.Decide(view, Error(QStringLiteral("https://localhost/"), self)));

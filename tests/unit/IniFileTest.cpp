@@ -83,6 +83,24 @@ TEST(IniText, WritesChangeOnlyTheirOwnKey)
         EXPECT_EQ(IniText::SetValue(c.Before, c.Section, c.Key, c.Value), c.After) << c.Name;
 }
 
+TEST(IniText, ListsASectionAndRemovesOnlyTheKeyRead)
+{
+    const QByteArray text = "[A]\r\nx=1\r\n; note\r\n Y = \"two\" \r\nX=3\r\nnot a value\r\n=4\r\n[B]\r\nz=5\r\n[a]\r\nw=6";
+    using TValues = std::vector<std::pair<QByteArray, QByteArray>>;
+    // The first section of the name, the first of a key twice, no empty keys.
+    EXPECT_EQ(IniText::SectionValues(text, "a"), (TValues{{"x", "1"}, {"Y", "two"}}));
+    EXPECT_EQ(IniText::SectionValues(text, "C"), TValues{});
+    EXPECT_EQ(IniText::SectionValues("", "A"), TValues{});
+
+    EXPECT_EQ(IniText::RemoveValue(text, "A", "X"),
+              "[A]\r\n; note\r\n Y = \"two\" \r\nX=3\r\nnot a value\r\n=4\r\n[B]\r\nz=5\r\n[a]\r\nw=6");
+    EXPECT_EQ(IniText::RemoveValue(text, "B", "x"), text);
+    EXPECT_EQ(IniText::RemoveValue(text, "C", "x"), text);
+    EXPECT_EQ(IniText::RemoveValue("[A]\nK=1\nL=2", "A", "L"), "[A]\nK=1\n");
+    // Read back, the removed key is gone and the next of its name shows.
+    EXPECT_EQ(IniText::FindValue(IniText::RemoveValue(text, "A", "x"), "A", "x"), QByteArray("3"));
+}
+
 TEST(IniText, IntegerRules)
 {
     const struct

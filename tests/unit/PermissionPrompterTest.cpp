@@ -2,6 +2,7 @@
 #include "page/PermissionPrompter.h"
 
 #include "config/IniFile.h"
+#include "util/AppError.h"
 #include "widgets/AppMessageBox.h"
 
 #include "FormFixture.h"
@@ -77,6 +78,46 @@ TEST(PermissionPolicy, DecidesByOriginFeatureAndStoredAnswer)
     EXPECT_EQ(TPermissionPolicy::SiteName(QUrl(QStringLiteral("https://аррӏе.com"))), QStringLiteral("xn--80ak6aa92e.com"));
 }
 
+TEST(PermissionPolicy, ListsKeptAnswersAndForgetsThemOneByOne)
+{
+    TScratchDir dir;
+    const QString ini = dir.File(QStringLiteral("config.ini"));
+    WriteBytes(ini, "[PERMISSIONS]\n"
+                    "geolocation@https://xn--80ak6aa92e.com=1\n"
+                    "camera@https://maps.example.com|http://127.0.0.1:8765=0\n"
+                    "microphone@https://maps.example.com=maybe\n"
+                    "handwritten=1\n"
+                    "[ZOOM]\n127.0.0.1=125\n");
+    const TPermissionPolicy policy(ini, QStringLiteral("127.0.0.1:8765"));
+    const auto listed = policy.Remembered();
+    ASSERT_EQ(listed.size(), 3); // a value that is no answer is not listed
+    EXPECT_EQ(listed[0].Site, QStringLiteral("xn--80ak6aa92e.com"));
+    EXPECT_EQ(listed[0].Page, QString());
+    EXPECT_EQ(listed[0].Feature, QStringLiteral("获取您的位置"));
+    EXPECT_TRUE(listed[0].Allowed);
+    EXPECT_EQ(listed[1].Site, QStringLiteral("maps.example.com"));
+    EXPECT_EQ(listed[1].Page, QStringLiteral("127.0.0.1:8765"));
+    EXPECT_EQ(listed[1].Feature, QStringLiteral("使用摄像头"));
+    EXPECT_FALSE(listed[1].Allowed);
+    EXPECT_EQ(listed[2].Site, QStringLiteral("handwritten")); // listed as it stands, so it can go too
+
+    // Forgotten, the site is asked again; the others and the rest stay.
+    const QUrl erp(QStringLiteral("http://127.0.0.1:8765/x"));
+    EXPECT_EQ(policy.Decide(Other, TPageFeature::Camera, erp), TPermissionPolicy::TDecision::Deny);
+    policy.Forget(listed[1].Key);
+    EXPECT_EQ(policy.Decide(Other, TPageFeature::Camera, erp), TPermissionPolicy::TDecision::Ask);
+    policy.Forget(listed[2].Key);
+    policy.Forget(QStringLiteral("not-there"));
+    ASSERT_EQ(policy.Remembered().size(), 1);
+    EXPECT_EQ(policy.Remembered().first().Key, listed[0].Key);
+    EXPECT_EQ(TIniFile(ini).ReadString(QStringLiteral("ZOOM"), QStringLiteral("127.0.0.1"), {}), QStringLiteral("125"));
+    EXPECT_EQ(TIniFile(ini).ReadString(QStringLiteral("PERMISSIONS"), QStringLiteral("microphone@https://maps.example.com"), {}),
+              QStringLiteral("maybe"));
+
+    // A file that cannot be written says so.
+    EXPECT_THROW(TPermissionPolicy(dir.File(QStringLiteral("missing/config.ini")), {}).Forget(listed[0].Key), EAppError);
+}
+
 TEST(PermissionQueue, OneQuestionPerOriginAndFeatureAndViewsGoneAreDropped)
 {
     TFakeChromium first, second;
@@ -123,7 +164,8 @@ TEST_F(PermissionPrompter, AFloodOfRequestsGetsOneQuestionAndEveryRequestAnAnswe
     EXPECT_TRUE(FView->Permissions[0].Granted);
     ASSERT_TRUE(WaitUntil([&] { return FView->Permissions.size() == 2; }));
     EXPECT_EQ(FMessages.Boxes.size(), 1u);
-    EXPECT_EQ(FMessages.Boxes[0].Text, QStringLiteral("网站 maps.example.com 请求获取您的位置，是否允许？"));
+    EXPECT_EQ(FMessages.Boxes[0].Text, QStringLiteral("网站 maps.example.com 请求获取您的位置，是否允许？\n\n"
+                                                      "您的回答会被记住，可按 Ctrl+, 在“高级设置”中撤销。"));
     EXPECT_EQ(FMessages.Boxes[0].Flags & MB_DEFBUTTON2, MB_DEFBUTTON2); // No is the default
     EXPECT_TRUE(FView->Permissions[1].Granted);
     EXPECT_EQ(TIniFile(Config()).ReadString(QStringLiteral("PERMISSIONS"),

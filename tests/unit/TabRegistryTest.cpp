@@ -18,6 +18,7 @@
 #include <QThread>
 #include <QTimer>
 
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -273,6 +274,22 @@ TEST_F(TabRegistry, TitlesBecomeCaptionsAndLoadingIsTracked)
     for (const char* ignored : {"about:blank", " about:blank ", "   ", ""})
         second->RaiseTitle(QString::fromUtf8(ignored));
     EXPECT_EQ(FRegistry.Caption(2), QStringLiteral("  子页面 1  "));
+    // A page let through against its certificate says so in its caption.
+    int captions = 0;
+    QObject::connect(&FRegistry, &TTabRegistry::CaptionChanged, &FRegistry, [&captions](int index) {
+        EXPECT_EQ(index, 2);
+        ++captions;
+    });
+    FRegistry.SetCertificateWarning(second, true);
+    FRegistry.SetCertificateWarning(second, true);
+    EXPECT_EQ(FRegistry.TabText(2), QStringLiteral("【不安全】  子页面 1  "));
+    EXPECT_EQ(FRegistry.Caption(2), QStringLiteral("  子页面 1  ")); // the window's title stays the page's
+    second->RaiseTitle(QStringLiteral("子页面 2"));
+    EXPECT_EQ(FRegistry.TabText(2), QStringLiteral("【不安全】子页面 2"));
+    FRegistry.SetCertificateWarning(second, false);
+    EXPECT_EQ(FRegistry.TabText(2), QStringLiteral("子页面 2"));
+    EXPECT_EQ(captions, 3);
+    FRegistry.SetCertificateWarning(nullptr, true); // no tab: nothing
     second->RaiseTitle(QString(100000, QLatin1Char('x')));
     PaintStrip(); // a huge title is cut, not a problem
 

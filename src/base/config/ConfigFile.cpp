@@ -133,14 +133,53 @@ void TConfigFile::WriteCertificateException(const QString& host, const QString& 
     FIni.WriteString(QStringLiteral("CERTIFICATE_EXCEPTIONS"), host.toLower(), fingerprint);
 }
 
-std::optional<bool> TConfigFile::ReadPermission(const QString& key) const
+namespace {
+
+std::optional<bool> PermissionAnswer(const QString& text)
 {
-    const QString stored = FIni.ReadString(QStringLiteral("PERMISSIONS"), key, QString()).trimmed();
+    const QString stored = text.trimmed();
     if (stored == QLatin1String("1"))
         return true;
     if (stored == QLatin1String("0"))
         return false;
     return std::nullopt;
+}
+
+} // namespace
+
+QList<QPair<QString, QString>> TConfigFile::ReadCertificateExceptions() const
+{
+    QList<QPair<QString, QString>> exceptions;
+    for (const auto& [host, value] : FIni.ReadSection(QStringLiteral("CERTIFICATE_EXCEPTIONS"))) {
+        const QString fingerprint = NormalizedFingerprint(value);
+        if (!fingerprint.isEmpty())
+            exceptions.append({host.toLower(), fingerprint});
+    }
+    return exceptions;
+}
+
+void TConfigFile::DeleteCertificateException(const QString& host) const
+{
+    FIni.DeleteKey(QStringLiteral("CERTIFICATE_EXCEPTIONS"), host.toLower());
+}
+
+std::optional<bool> TConfigFile::ReadPermission(const QString& key) const
+{
+    return PermissionAnswer(FIni.ReadString(QStringLiteral("PERMISSIONS"), key, QString()));
+}
+
+QList<QPair<QString, bool>> TConfigFile::ReadPermissions() const
+{
+    QList<QPair<QString, bool>> answers;
+    for (const auto& [key, value] : FIni.ReadSection(QStringLiteral("PERMISSIONS")))
+        if (const std::optional<bool> allowed = PermissionAnswer(value))
+            answers.append({key, *allowed});
+    return answers;
+}
+
+void TConfigFile::DeletePermission(const QString& key) const
+{
+    FIni.DeleteKey(QStringLiteral("PERMISSIONS"), key);
 }
 
 void TConfigFile::WritePermission(const QString& key, bool allowed) const

@@ -80,11 +80,19 @@ public:
     // hex), section "CERTIFICATE_EXCEPTIONS"; empty when none.
     QString ReadCertificateException(const QString& host) const;
     void WriteCertificateException(const QString& host, const QString& fingerprint) const;
+    // Every host with the certificate trusted for it, in file order; lines
+    // that hold no fingerprint are left out.
+    QList<QPair<QString, QString>> ReadCertificateExceptions() const;
+    void DeleteCertificateException(const QString& host) const;
 
     // A page feature's remembered answer, section "PERMISSIONS": "1" allowed,
     // "0" denied, anything else not answered yet.
     std::optional<bool> ReadPermission(const QString& key) const;
     void WritePermission(const QString& key, bool allowed) const;
+    // Every remembered answer, key and whether it allows, in file order;
+    // lines with any other value are left out.
+    QList<QPair<QString, bool>> ReadPermissions() const;
+    void DeletePermission(const QString& key) const;
 
     // A host's zoom level in percent, section "ZOOM"; defaultPercent when
     // missing or not a number (the range is the caller's to check).

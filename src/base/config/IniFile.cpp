@@ -43,12 +43,35 @@ int TIniFile::ReadInteger(const QString& section, const QString& key, int defaul
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) const
 {
+    Update([&](const QByteArray& text) {
+        return IniText::SetValue(text, ToSystemText(section), ToSystemText(key), ToSystemText(value));
+    });
+}
+
+QList<QPair<QString, QString>> TIniFile::ReadSection(const QString& section) const
+{
+    QList<QPair<QString, QString>> entries;
+    const auto text = ReadAll(FPath);
+    if (!text)
+        return entries;
+    for (const auto& [key, value] : IniText::SectionValues(*text, ToSystemText(section)))
+        entries.append({FromSystemText(key), FromSystemText(value)});
+    return entries;
+}
+
+void TIniFile::DeleteKey(const QString& section, const QString& key) const
+{
+    Update([&](const QByteArray& text) { return IniText::RemoveValue(text, ToSystemText(section), ToSystemText(key)); });
+}
+
+void TIniFile::Update(const std::function<QByteArray(const QByteArray&)>& edit) const
+{
     const auto fail = [this] { return EAppError(QStringLiteral("Unable to write to %1").arg(FPath)); };
     // A file we cannot read must not be replaced by one that lost its content.
     const auto text = ReadAll(FPath);
     if (!text)
         throw fail();
-    const QByteArray updated = IniText::SetValue(*text, ToSystemText(section), ToSystemText(key), ToSystemText(value));
+    const QByteArray updated = edit(*text);
     QSaveFile file(FPath);
     if (!file.open(QIODevice::WriteOnly))
         throw fail();

@@ -1,5 +1,6 @@
 #include "config/IniText.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -151,6 +152,16 @@ int HexDigit(QChar c)
     return -1;
 }
 
+// The value of a "key=value" line whose '=' is at eq: spaces around it and
+// one pair of enclosing quotes removed.
+QByteArray ValueOf(const QByteArray& text, const TLine& line, qsizetype eq)
+{
+    QByteArray value = Trimmed(text, eq + 1, line.End);
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.mid(1, value.size() - 2);
+    return value;
+}
+
 } // namespace
 
 std::optional<QByteArray> FindValue(const QByteArray& text, const QByteArray& section, const QByteArray& key)
@@ -159,11 +170,46 @@ std::optional<QByteArray> FindValue(const QByteArray& text, const QByteArray& se
     const TLocation where = Locate(lines, text, section, key);
     if (where.KeyLine < 0)
         return std::nullopt;
+    return ValueOf(text, lines[static_cast<size_t>(where.KeyLine)], where.Equals);
+}
+
+std::vector<std::pair<QByteArray, QByteArray>> SectionValues(const QByteArray& text, const QByteArray& section)
+{
+    std::vector<std::pair<QByteArray, QByteArray>> values;
+    bool inside = false;
+    for (const TLine& line : SplitLines(text)) {
+        if (const auto name = SectionName(text, line)) {
+            if (inside)
+                break; // only the first section of that name counts
+            inside = SameName(*name, section);
+            continue;
+        }
+        if (!inside)
+            continue;
+        const qsizetype eq = IndexIn(text, '=', line.Start, line.End);
+        if (eq < 0)
+            continue;
+        QByteArray key = Trimmed(text, line.Start, eq);
+        if (key.isEmpty())
+            continue;
+        const bool seen = std::any_of(values.begin(), values.end(),
+                                      [&key](const auto& entry) { return SameName(entry.first, key); });
+        if (!seen)
+            values.emplace_back(std::move(key), ValueOf(text, line, eq));
+    }
+    return values;
+}
+
+QByteArray RemoveValue(const QByteArray& text, const QByteArray& section, const QByteArray& key)
+{
+    const std::vector<TLine> lines = SplitLines(text);
+    const TLocation where = Locate(lines, text, section, key);
+    if (where.KeyLine < 0)
+        return text;
     const TLine& line = lines[static_cast<size_t>(where.KeyLine)];
-    QByteArray value = Trimmed(text, where.Equals + 1, line.End);
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-        value = value.mid(1, value.size() - 2);
-    return value;
+    QByteArray result = text;
+    result.remove(line.Start, line.BreakEnd - line.Start);
+    return result;
 }
 
 QByteArray SetValue(const QByteArray& text, const QByteArray& section, const QByteArray& key, const QByteArray& value)

@@ -93,15 +93,22 @@ void TCertificateGuard::Warn(TChromium* view, const QString& host)
         if (shown->Host() == host)
             return;
     auto* warning = new TCertificateWarning(view, host);
-    FollowHost(view, warning, host);
+    FollowHost(view, warning, host, [this, view] { Q_EMIT WarningChanged(view, false); });
+    Q_EMIT WarningChanged(view, true);
 }
 
-void TCertificateGuard::FollowHost(TChromium* view, QWidget* shown, const QString& host)
+void TCertificateGuard::FollowHost(TChromium* view, QWidget* shown, const QString& host,
+                                   const std::function<void()>& left)
 {
-    connect(view, &TChromium::UrlChanged, shown, [shown, host](const QString& url) {
+    connect(view, &TChromium::UrlChanged, shown, [view, shown, host, left](const QString& url) {
         const QUrl address(url);
         // The engine's own error page for the refused load stays on the host.
-        if (address.scheme() != QLatin1String("data") && address.host().compare(host, Qt::CaseInsensitive) != 0)
-            shown->deleteLater();
+        if (address.scheme() == QLatin1String("data") || address.host().compare(host, Qt::CaseInsensitive) == 0)
+            return;
+        // Once only: the next change may come before the widget is gone.
+        QObject::disconnect(view, &TChromium::UrlChanged, shown, nullptr);
+        shown->deleteLater();
+        if (left)
+            left();
     });
 }

@@ -4,6 +4,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 class QWidget;
 class TChromium;
 
@@ -23,13 +25,19 @@ public:
     // The engine's question for view: true lets the load go on.
     bool Decide(TChromium* view, const TCertificateError& error);
 
+Q_SIGNALS:
+    // view shows, or no longer shows, a page of a host whose certificate
+    // the user chose to accept.
+    void WarningChanged(TChromium* view, bool shown);
+
 private:
     TCertificateGuard(const QString& configPath, const QString& serviceHost, const TSecurityOptions& security,
                       QObject* parent);
     void Cover(TChromium* view, const TCertificateError& error, const QString& fingerprint);
     void Warn(TChromium* view, const QString& host);
     // Cover and warning leave once the view is on another host.
-    void FollowHost(TChromium* view, QWidget* shown, const QString& host);
+    // left runs then, while the view is still there.
+    void FollowHost(TChromium* view, QWidget* shown, const QString& host, const std::function<void()>& left = nullptr);
 
     TCertificatePolicy FPolicy;
 };

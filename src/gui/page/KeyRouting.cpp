@@ -62,6 +62,7 @@ const std::array kBindings = {
     TBinding{Qt::Key_F11, None, C::ToggleFullScreen, 0, O::PageFirst, false},
     TBinding{Qt::Key_P, Ctrl, C::Print, 0, O::PageFirst, false},
     TBinding{Qt::Key_J, Ctrl, C::ShowDownloads, 0, O::PageFirst, false},
+    TBinding{Qt::Key_Comma, Ctrl, C::ShowOptions, 0, O::PageFirst, false},
     TBinding{Qt::Key_F, Ctrl, C::OpenFind, 0, O::PageFirst, false},
     TBinding{Qt::Key_F3, None, C::FindNext, 0, O::PageFirst, true},
     TBinding{Qt::Key_F3, Shift, C::FindPrevious, 0, O::PageFirst, true},

@@ -18,6 +18,7 @@ enum class TKeyCommand {
     ToggleFullScreen,
     Print,
     ShowDownloads,
+    ShowOptions,
     OpenFind,
     FindNext,
     FindPrevious,

@@ -22,6 +22,17 @@ const char* FeatureKeyName(TPageFeature feature)
     return "unknown";
 }
 
+std::optional<TPageFeature> FeatureOfKeyName(const QString& name)
+{
+    for (const TPageFeature feature :
+         {TPageFeature::Notifications, TPageFeature::Geolocation, TPageFeature::Microphone, TPageFeature::Camera,
+          TPageFeature::CameraAndMicrophone, TPageFeature::MouseLock, TPageFeature::ScreenCapture,
+          TPageFeature::ScreenAndAudioCapture})
+        if (name == QLatin1String(FeatureKeyName(feature)))
+            return feature;
+    return std::nullopt;
+}
+
 bool SameRequest(const TPermissionQueue::TRequest& a, const TPermissionQueue::TRequest& b)
 {
     // The key names the feature, the asking origin and the page's origin.
@@ -82,6 +93,33 @@ void TPermissionPolicy::Remember(const QUrl& origin, TPageFeature feature, bool 
         FConfig.WritePermission(Key(origin, feature, page), allowed);
 }
 
+QList<TPermissionPolicy::TRememberedAnswer> TPermissionPolicy::Remembered() const
+{
+    QList<TRememberedAnswer> answers;
+    for (const auto& [key, allowed] : FConfig.ReadPermissions()) {
+        // "feature@origin" with "|page origin" when asked under another site;
+        // a line written by hand in another form is listed as it stands.
+        TRememberedAnswer answer{key, key, QString(), QString(), allowed};
+        const qsizetype at = key.indexOf(QLatin1Char('@'));
+        if (at > 0) {
+            const QString name = key.left(at);
+            const std::optional<TPageFeature> feature = FeatureOfKeyName(name);
+            answer.Feature = feature ? FeatureText(*feature) : name;
+            const QStringList sites = key.mid(at + 1).split(QLatin1Char('|'));
+            answer.Site = SiteName(QUrl(sites.first()));
+            if (sites.size() > 1)
+                answer.Page = SiteName(QUrl(sites.at(1)));
+        }
+        answers.append(answer);
+    }
+    return answers;
+}
+
+void TPermissionPolicy::Forget(const QString& key) const
+{
+    FConfig.DeletePermission(key);
+}
+
 QString TPermissionPolicy::SiteName(const QUrl& origin)
 {
     // ASCII (punycode): a look-alike name cannot pass for the service.
@@ -106,7 +144,10 @@ QString TPermissionPolicy::FeatureText(TPageFeature feature)
 
 QString TPermissionPolicy::Question(const QUrl& origin, TPageFeature feature)
 {
-    return QStringLiteral("网站 %1 请求%2，是否允许？").arg(SiteName(origin), FeatureText(feature));
+    const QString question = QStringLiteral("网站 %1 请求%2，是否允许？").arg(SiteName(origin), FeatureText(feature));
+    // Where a kept answer can be taken back.
+    return IsRemembered(feature) ? question + QStringLiteral("\n\n您的回答会被记住，可按 Ctrl+, 在“高级设置”中撤销。")
+                                 : question;
 }
 
 bool TPermissionQueue::Add(TChromium* view, const TRequest& request)

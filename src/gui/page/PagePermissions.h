@@ -32,6 +32,20 @@ public:
     // when config.ini cannot be written.
     void Remember(const QUrl& origin, TPageFeature feature, bool allowed, const QUrl& page = QUrl()) const;
 
+    // A kept answer as the settings window lists it.
+    struct TRememberedAnswer
+    {
+        QString Key;     // the line in config.ini, for Forget
+        QString Site;    // who asked, as the question named it
+        QString Page;    // the site it was asked under; empty for its own page
+        QString Feature; // what it asked for
+        bool Allowed = false;
+    };
+    // Every answer kept, in the order they were given.
+    QList<TRememberedAnswer> Remembered() const;
+    // The site asks again next time. Raises EAppError when config.ini cannot be written.
+    void Forget(const QString& key) const;
+
     static bool IsRemembered(TPageFeature feature);
     // "feature@origin", and "|" + the page's origin when a frame of another
     // origin asks: allowed once under one site is not allowed under any.

@@ -11,6 +11,7 @@
 #include "tabs/TabCycle.h"
 #include "tabs/TabRegistry.h"
 #include "widgets/ShutdownFlags.h"
+#include "windows/Options.h"
 
 #include <QApplication>
 
@@ -71,6 +72,7 @@ void TKeyCommands::RunKeyCommand(const TKeyRoute& route)
     case TKeyCommand::ToggleFullScreen: FTargets.FullScreen.Toggle(); break;
     case TKeyCommand::Print: FTargets.Printing.PrintActiveTab(); break;
     case TKeyCommand::ShowDownloads: FTargets.Downloads.Show(); break;
+    case TKeyCommand::ShowOptions: FTargets.Options.Show(); break;
     case TKeyCommand::OpenFind: FTargets.Find.Open(); break;
     case TKeyCommand::FindNext: FTargets.Find.Step(false); break;
     case TKeyCommand::FindPrevious: FTargets.Find.Step(true); break;

@@ -5,6 +5,7 @@
 class QWidget;
 class TDownloadController;
 class TFullScreen;
+class TOptionsWindow;
 class TPageControl;
 class TPageFind;
 class TPageZoom;
@@ -22,6 +23,7 @@ struct TKeyTargets
     TPrintController& Printing;
     TDownloadController& Downloads;
     TFullScreen& FullScreen;
+    TOptionsWindow& Options;
 };
 
 // Does what a key asks: KeyRouting's table decides where the key goes, this

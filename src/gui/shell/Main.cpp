@@ -10,6 +10,7 @@
 #include "page/PageFind.h"
 #include "page/PageZoom.h"
 #include "page/PermissionPrompter.h"
+#include "windows/Options.h"
 #include "platform/Platform.h"
 #include "platform/ShellMessage.h"
 #include "print/PrintController.h"
@@ -111,13 +112,16 @@ void TFormMain::CreateControllers()
     connect(notifier, &TTrayNotifier::ShowWindowRequested, this, &TFormMain::NShowMainClick);
     FFullScreen = new TFullScreen(*this, *FRegistry, *FPageControl1, *this, [this] { return CurrentPlacement(); }, this);
     FCrashCover = new TCrashCover(*FRegistry, *this, this);
+    FOptions = new TOptionsWindow(*this, config, *this, this);
     new TExternalLinks(
         *FRegistry, *this, [](const QUrl& url) { QDesktopServices::openUrl(url); }, &Platform::SchemeHandlerName, this);
     new TMemoryTrim(*FRegistry, &Platform::ReleaseFreeMemory, TMemoryTrim::QuietMs, this);
     FKeys = std::make_unique<TKeyCommands>(
-        *this, TKeyTargets{*FRegistry, *FPageControl1, *FFind, *FZoom, *FPrinting, *FDownloads, *FFullScreen}, *this);
+        *this, TKeyTargets{*FRegistry, *FPageControl1, *FFind, *FZoom, *FPrinting, *FDownloads, *FFullScreen, *FOptions}, *this);
     connect(FFind, &TPageFind::KeyPressed, this, [this](const TKeyPress& key) { FKeys->Run(key, TKeySource::FindBar); });
     auto* certificates = new TCertificateGuard(config, ServiceHost(), this);
+    connect(certificates, &TCertificateGuard::WarningChanged, FRegistry,
+            [registry = FRegistry](TChromium* view, bool shown) { registry->SetCertificateWarning(view, shown); });
     auto* handler =
         new TPageHandler(*this, *FRegistry, *FDownloads, *FPrinting, *FFullScreen, *FKeys, *certificates, *this, this);
     connect(handler, &TPageHandler::ClearCacheRequested, this, &TFormMain::ClearCacheAndRestart);

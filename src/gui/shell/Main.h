@@ -21,6 +21,7 @@ class TPageControl;
 class TPageFind;
 class TPageZoom;
 class TPermissionPrompter;
+class TOptionsWindow;
 class TPrintController;
 class TShellMessageFilter;
 class TTabRegistry;
@@ -113,6 +114,7 @@ private:
     TPageFind* FFind = nullptr;
     TPageZoom* FZoom = nullptr;
     TPermissionPrompter* FPermissions = nullptr;
+    TOptionsWindow* FOptions = nullptr;
     TPrintController* FPrinting = nullptr;
     TDownloadController* FDownloads = nullptr;
     TFullScreen* FFullScreen = nullptr;

@@ -76,6 +76,13 @@ QString TTabRegistry::Caption(int index) const
                                                                     : QString();
 }
 
+QString TTabRegistry::TabText(int index) const
+{
+    const bool warn = index >= 0 && index < static_cast<int>(FPageTabs.size()) &&
+                      FPageTabs[static_cast<size_t>(index)].CertificateWarning;
+    return warn ? QStringLiteral("【不安全】") + Caption(index) : Caption(index);
+}
+
 void TTabRegistry::CreatePages()
 {
     auto* page0 = new TTabPage();
@@ -251,6 +258,15 @@ void TTabRegistry::SetCaption(TTabPage* page, const QString& caption)
     if (index < 0)
         return;
     FPageTabs[static_cast<size_t>(index)].Caption = caption.isEmpty() ? QString::fromUtf8(kEmptyCaption) : caption;
+    Q_EMIT CaptionChanged(index);
+}
+
+void TTabRegistry::SetCertificateWarning(const TChromium* view, bool warn)
+{
+    const int index = FPages.IndexOf(PageOf(view));
+    if (index < 0 || FPageTabs[static_cast<size_t>(index)].CertificateWarning == warn)
+        return;
+    FPageTabs[static_cast<size_t>(index)].CertificateWarning = warn;
     Q_EMIT CaptionChanged(index);
 }
 

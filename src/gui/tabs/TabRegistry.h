@@ -55,8 +55,10 @@ public:
     bool TabVisible(int index) const override;
     // Whether each page's tab shows, in page order.
     std::vector<bool> TabVisibility() const;
-    // What the tab of the page at index reads.
+    // The caption of the page at index (what the window's title shows).
     QString Caption(int index) const;
+    // What its tab reads: the caption, after a warning where one is due.
+    QString TabText(int index) const;
     // Makes the page at index active (keys); false when it is already or there is none.
     bool Activate(int index);
     // Makes the visible tab showing view active; false when view has none.
@@ -92,6 +94,9 @@ public:
     bool SetTitle(TChromium* view, const QString& title);
     // Sets a page's caption; an empty one reads "新页面".
     void SetCaption(TTabPage* page, const QString& caption);
+    // Marks the tab of view as showing a page whose certificate the user
+    // chose to accept: its tab's text then starts with a warning.
+    void SetCertificateWarning(const TChromium* view, bool warn);
     void SetTabLoading(TChromium* view, bool loaded);
 
 Q_SIGNALS:
@@ -120,6 +125,7 @@ private:
     {
         QString Caption;
         bool Visible = true;
+        bool CertificateWarning = false;
     };
 
     TPageControl& FPages;

@@ -81,7 +81,7 @@ void TTabStrip::PageControl1DrawSkinTab(int TabIndex, const QRect& Rct, bool, bo
         Cnvs.drawPixmap(geometry.Icon, tab->Loaded ? TabArtwork::FavIconNew(ratio)
                                                    : TabArtwork::LoadingFrame(FrameOf(page->Tag), ratio));
     }
-    const QString caption = ShortCaption(FRegistry.Caption(TabIndex), metrics, geometry.CaptionLimit);
+    const QString caption = ShortCaption(FRegistry.TabText(TabIndex), metrics, geometry.CaptionLimit);
     Cnvs.drawText(geometry.Caption, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, caption);
     if (TabIndex > 1)
         Cnvs.drawPixmap(geometry.CloseImage, TabArtwork::TabClose(geometry.Close.Contains(FLastMousePos), ratio));

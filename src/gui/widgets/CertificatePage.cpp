@@ -1,6 +1,7 @@
 #include "widgets/CertificatePage.h"
 
 #include <QEvent>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -48,7 +49,9 @@ TCertificateWarning::TCertificateWarning(QWidget* view, const QString& host)
 {
     setObjectName(QStringLiteral("CertificateWarning"));
     setTextFormat(Qt::PlainText);
-    setText(QStringLiteral("⚠ %1 的安全证书不受信任，您已选择继续访问。").arg(host));
+    // It lies over the top of the page: a click puts it away, the tab keeps the warning.
+    setText(QStringLiteral("⚠ %1 的安全证书不受信任，您已选择继续访问。（点击关闭此提示）").arg(host));
+    setCursor(Qt::PointingHandCursor);
     setAutoFillBackground(true);
     setStyleSheet(QStringLiteral("background: #fff3cd; color: #664d03; padding: 2px 8px;"));
     view->installEventFilter(this);
@@ -62,6 +65,12 @@ bool TCertificateWarning::eventFilter(QObject* watched, QEvent* event)
     if (watched == parent() && event->type() == QEvent::Resize)
         Place();
     return QLabel::eventFilter(watched, event);
+}
+
+void TCertificateWarning::mousePressEvent(QMouseEvent* event)
+{
+    event->accept();
+    hide();
 }
 
 void TCertificateWarning::Place()

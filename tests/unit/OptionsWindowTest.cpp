@@ -1,0 +1,93 @@
+#include "config/ConfigFile.h"
+#include "widgets/AppMessageBox.h"
+#include "widgets/ShutdownFlags.h"
+#include "windows/Options.h"
+
+#include "TestSupport.h"
+
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList Column(const QTreeWidget& list, int column)
+{
+    QStringList texts;
+    for (int row = 0; row < list.topLevelItemCount(); ++row)
+        texts << list.topLevelItem(row)->text(column);
+    return texts;
+}
+
+TEST(OptionsWindow, ListsKeptAnswersAndTakesBackTheChosenOnes)
+{
+    TScratchDir dir;
+    const QString ini = dir.File(QStringLiteral("config.ini"));
+    const QByteArray fingerprint(64, 'a');
+    WriteBytes(ini, "[PERMISSIONS]\n"
+                    "geolocation@https://maps.example.com=1\n"
+                    "camera@https://cam.example.com|http://127.0.0.1:8765=0\n"
+                    "notifications@https://news.example.org=1\n"
+                    "[CERTIFICATE_EXCEPTIONS]\n"
+                    "intranet.local=" + fingerprint + "\n"
+                    "broken.local=not-a-fingerprint\n");
+    QStringList boxes;
+    int answer = IDNO;
+    SetMessageBoxHook([&](const QString&, const QString& text, int) {
+        boxes << text;
+        return answer;
+    });
+    QWidget owner;
+    TShutdownFlags flags;
+    TOptionsWindow options(owner, ini, flags);
+    options.Show();
+    TFormOptions* form = options.Window();
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(Column(*form->ListPermissions, 0),
+              (QStringList{"maps.example.com", "cam.example.com", "news.example.org"}));
+    EXPECT_EQ(Column(*form->ListPermissions, 1), (QStringList{"（本网站）", "127.0.0.1:8765", "（本网站）"}));
+    EXPECT_EQ(Column(*form->ListPermissions, 3), (QStringList{"允许", "拒绝", "允许"}));
+    EXPECT_EQ(Column(*form->ListCertificates, 0), QStringList{"intranet.local"});
+    EXPECT_FALSE(form->ButtonForgetPermission->isEnabled()); // nothing chosen yet
+
+    form->ListPermissions->topLevelItem(1)->setSelected(true);
+    EXPECT_TRUE(form->ButtonForgetPermission->isEnabled());
+    form->ButtonForgetPermission->click();
+    EXPECT_EQ(Column(*form->ListPermissions, 0), (QStringList{"maps.example.com", "news.example.org"}));
+    EXPECT_FALSE(TConfigFile(ini).ReadPermission(QStringLiteral("camera@https://cam.example.com|http://127.0.0.1:8765")));
+
+    // Everything at once is asked first; No keeps it all.
+    form->ButtonForgetAllPermissions->click();
+    EXPECT_EQ(boxes, QStringList{"确定要撤销全部网站权限吗？"});
+    EXPECT_EQ(form->ListPermissions->topLevelItemCount(), 2);
+    answer = IDYES;
+    form->ButtonForgetAllPermissions->click();
+    EXPECT_EQ(form->ListPermissions->topLevelItemCount(), 0);
+    EXPECT_FALSE(form->ButtonForgetAllPermissions->isEnabled());
+    EXPECT_TRUE(TConfigFile(ini).ReadPermissions().isEmpty());
+
+    form->ListCertificates->topLevelItem(0)->setSelected(true);
+    form->ButtonForgetCertificate->click();
+    EXPECT_EQ(TConfigFile(ini).ReadCertificateException(QStringLiteral("intranet.local")), QString());
+    EXPECT_EQ(form->ListCertificates->topLevelItemCount(), 0);
+
+    // Shown again, it reads the file again: an answer given meanwhile shows.
+    TConfigFile(ini).WritePermission(QStringLiteral("mouselock@https://game.example"), true);
+    options.Show();
+    EXPECT_EQ(options.Window(), form); // one window
+    EXPECT_EQ(Column(*form->ListPermissions, 2), QStringList{"锁定鼠标指针"});
+
+    // A file that can no longer be written is reported; the list stays as it is.
+    boxes.clear();
+    QFile::remove(ini);
+    ASSERT_TRUE(QDir().mkpath(ini)); // a folder where the file was: unwritable
+    form->ListPermissions->topLevelItem(0)->setSelected(true);
+    form->ButtonForgetPermission->click();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes.first().contains(QStringLiteral("Unable to write"))) << boxes.first().toStdString();
+    EXPECT_EQ(form->ListPermissions->topLevelItemCount(), 1);
+    SetMessageBoxHook(nullptr);
+}
+
+} // namespace
