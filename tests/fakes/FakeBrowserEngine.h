@@ -80,6 +80,7 @@ public:
     TRequestHeaders RaiseBeforeResourceLoad(const QUrl& url);
     void RaiseTitle(const QString& title);
     void RaiseLoading(bool loading);
+    void RaiseLoadFinished(const TLoadResult& result) { Q_EMIT LoadFinished(result); }
     void RaiseClose();
     TJsDialogReply RaiseJsDialog(const TJsDialogRequest& request);
     TContextMenuModel RaiseContextMenu(const TContextMenuParams& params, TContextMenuModel model);

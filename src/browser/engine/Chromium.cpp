@@ -60,3 +60,38 @@ TChromiumHandler& TChromium::Handler() const
     static TChromiumHandler defaults;
     return FHandler ? *FHandler : defaults;
 }
+
+TLoadFailure LoadFailureOf(int netError)
+{
+    switch (netError) {
+    case -7:   // TIMED_OUT
+    case -118: // CONNECTION_TIMED_OUT
+        return TLoadFailure::TimedOut;
+    case -100: // CONNECTION_CLOSED
+    case -101: // CONNECTION_RESET
+    case -102: // CONNECTION_REFUSED
+    case -104: // CONNECTION_FAILED
+    case -324: // EMPTY_RESPONSE
+        return TLoadFailure::Refused;
+    case -105: // NAME_NOT_RESOLVED
+    case -137: // NAME_RESOLUTION_FAILED
+        return TLoadFailure::NameNotFound;
+    case -21:  // NETWORK_CHANGED
+    case -106: // INTERNET_DISCONNECTED
+    case -109: // ADDRESS_UNREACHABLE
+        return TLoadFailure::NetworkDown;
+    case -111: // TUNNEL_CONNECTION_FAILED
+    case -127: // PROXY_AUTH_UNSUPPORTED
+    case -130: // PROXY_CONNECTION_FAILED
+    case -131: // MANDATORY_PROXY_CONFIGURATION_FAILED
+    case -336: // PROXY_HTTP_1_1_REQUIRED
+        return TLoadFailure::Proxy;
+    default:
+        break;
+    }
+    // The rest of the connection errors; certificates (-200s), the server's
+    // own answers (-300s and HTTP), a stopped load (-3) and the like are not.
+    if (netError == -2 || (netError <= -100 && netError > -200) || (netError <= -800 && netError > -900))
+        return TLoadFailure::Other;
+    return TLoadFailure::None;
+}

@@ -107,6 +107,32 @@ struct TKeyPress
     bool AutoRepeat = false;
 };
 
+// Why a page could not be loaded, when it is the network's fault rather
+// than the server's answer (an error page of the server loads as a page).
+enum class TLoadFailure {
+    None,          // loaded, or failed for a reason of its own (stopped, certificate, the server's answer)
+    Refused,       // nobody answered at that address: the service is down
+    NameNotFound,  // the host name does not resolve
+    TimedOut,
+    NetworkDown,   // no network, or it changed under the load
+    Proxy,         // the proxy could not be reached or refused the way through
+    Other,         // any other failure of the connection
+};
+
+// What a network error number of the engine (Chromium's, negative) means
+// for the user; None for the ones that are no fault of the network.
+TLoadFailure LoadFailureOf(int netError);
+
+// How a page's load ended.
+struct TLoadResult
+{
+    QUrl Url;
+    bool Ok = true;
+    TLoadFailure Failure = TLoadFailure::None;
+    int ErrorCode = 0;   // the engine's network error number, 0 when loaded
+    QString Description; // the engine's own words
+};
+
 // A certificate the engine could not verify, for a page or one of its parts.
 struct TCertificateError
 {
@@ -213,6 +239,8 @@ public:
 Q_SIGNALS:
     void TitleChanged(const QString& title);
     void LoadingStateChanged(bool isLoading, bool canGoBack, bool canGoForward);
+    // A load of the page (not of its frames) ended.
+    void LoadFinished(const TLoadResult& result);
     // The page asked to close its window.
     void CloseRequested();
     // The user picked an entry the handler added to the context menu.

@@ -9,6 +9,7 @@
 #include "page/ExternalLinks.h"
 #include "page/PageFind.h"
 #include "page/PageZoom.h"
+#include "page/LoadFailure.h"
 #include "page/PermissionPrompter.h"
 #include "windows/Options.h"
 #include "platform/Platform.h"
@@ -112,6 +113,7 @@ void TFormMain::CreateControllers()
     connect(notifier, &TTrayNotifier::ShowWindowRequested, this, &TFormMain::NShowMainClick);
     FFullScreen = new TFullScreen(*this, *FRegistry, *FPageControl1, *this, [this] { return CurrentPlacement(); }, this);
     FCrashCover = new TCrashCover(*FRegistry, *this, this);
+    FLoadFailures = new TLoadFailureCover(*FRegistry, *this, {}, this);
     FOptions = new TOptionsWindow(*this, config, *this, this);
     new TExternalLinks(
         *FRegistry, *this, [](const QUrl& url) { QDesktopServices::openUrl(url); }, &Platform::SchemeHandlerName, this);
@@ -190,6 +192,7 @@ void TFormMain::LoginTaskReady(const QString& address)
 {
     FLoginUrl = address;
     FCrashCover->SetLoginUrl(address);
+    FLoadFailures->SetLoginUrl(address);
     // The address already came through the event queue. Posting once more
     // would leave it waiting behind the window's first frames (tens of
     // milliseconds); handled now, it loads before they are drawn.

@@ -21,6 +21,7 @@ class TPageControl;
 class TPageFind;
 class TPageZoom;
 class TPermissionPrompter;
+class TLoadFailureCover;
 class TOptionsWindow;
 class TPrintController;
 class TShellMessageFilter;
@@ -114,6 +115,7 @@ private:
     TPageFind* FFind = nullptr;
     TPageZoom* FZoom = nullptr;
     TPermissionPrompter* FPermissions = nullptr;
+    TLoadFailureCover* FLoadFailures = nullptr;
     TOptionsWindow* FOptions = nullptr;
     TPrintController* FPrinting = nullptr;
     TDownloadController* FDownloads = nullptr;

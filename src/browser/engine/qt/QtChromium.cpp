@@ -238,6 +238,19 @@ TQtChromium::TQtChromium(QWebEngineProfile* profile, QWidget* parent)
             FLoadingUrl = info.url();
         if (FPage)
             Q_EMIT LoadingStateChanged(FIsLoading, FPage->history()->canGoBack(), FPage->history()->canGoForward());
+        if (FIsLoading || info.status() == QWebEngineLoadingInfo::LoadStoppedStatus)
+            return;
+        TLoadResult result;
+        result.Url = info.url();
+        result.Ok = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus;
+        if (!result.Ok) {
+            // The server's own error answer is a page like any other.
+            const bool network = info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain;
+            result.ErrorCode = info.errorCode() > 0 && network ? -info.errorCode() : info.errorCode();
+            result.Failure = network ? LoadFailureOf(result.ErrorCode) : TLoadFailure::None;
+            result.Description = info.errorString();
+        }
+        Q_EMIT LoadFinished(result);
     });
     connect(page, &QWebEnginePage::windowCloseRequested, this, &TChromium::CloseRequested);
     connect(page, &QWebEnginePage::printRequested, this, &TChromium::PrintRequested);
