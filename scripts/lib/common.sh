@@ -7,9 +7,9 @@ VELMAR_PACKAGES=(
   g++ cmake ninja-build pkg-config python3
   qt6-base-dev qt6-pdf-dev qt6-webengine-dev qt6-webengine-dev-tools libqt6webenginecore6-bin qt6-translations-l10n
   libgl-dev libxkbcommon-dev libxcb1-dev
-  libcurl4-openssl-dev nlohmann-json3-dev libgtest-dev libgmock-dev
+  libcurl4-openssl-dev nlohmann-json3-dev libgtest-dev libgmock-dev qtkeychain-qt6-dev
   xvfb xauth openbox trayer xdotool x11-utils openssl imagemagick fonts-noto-cjk poppler-utils
-  procps iproute2 hostname
+  procps iproute2 hostname dbus-daemon gnome-keyring
 )
 
 velmar_install_packages() {

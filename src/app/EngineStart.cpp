@@ -2,7 +2,8 @@
 
 #include "util/RegistryHelpers.h"
 
-TEngineSettings BuildEngineSettings(const QString& appDir, bool runningAsRoot, const TSecurityOptions& security)
+TEngineSettings BuildEngineSettings(const QString& appDir, bool runningAsRoot, const TSecurityOptions& security,
+                                   const TNetworkOptions& network)
 {
     TEngineSettings settings;
     settings.CachePath = appDir + QStringLiteral("cache");
@@ -13,6 +14,15 @@ TEngineSettings BuildEngineSettings(const QString& appDir, bool runningAsRoot, c
     settings.LoggingDisabled = true;
     // Certificates are checked unless the user chose otherwise.
     settings.IgnoreCertificateErrors = security.IgnoreCertificateErrors;
+    using M = TNetworkOptions::TProxyMode;
+    settings.ProxyDirect = network.ProxyMode == M::Direct;
+    if (network.ProxyMode == M::Manual) {
+        settings.ProxyServer = network.ProxyServer;
+        settings.ProxyBypass = network.ProxyBypass;
+    }
+    if (network.ProxyMode == M::Pac)
+        settings.PacUrl = network.PacUrl;
+    settings.NegotiateHosts = network.NegotiateHosts;
     // The engine's sandbox cannot start as root; everywhere else it stays on.
     settings.DisableSandbox = runningAsRoot;
     return settings;

@@ -6,8 +6,9 @@
 #include <QStringList>
 
 // The engine configuration of every start, from the data folder and the
-// user's security settings.
-TEngineSettings BuildEngineSettings(const QString& appDir, bool runningAsRoot, const TSecurityOptions& security = {});
+// user's security and network settings.
+TEngineSettings BuildEngineSettings(const QString& appDir, bool runningAsRoot, const TSecurityOptions& security = {},
+                                   const TNetworkOptions& network = {});
 
 // The plug-in files handed to the engine: the bundled Flash plug-in path
 // (whether the file exists or not), then the user's registered plug-ins.

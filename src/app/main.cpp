@@ -39,11 +39,13 @@ int main(int argc, char* argv[])
     const TDataFolder data = ResolveDataFolder(gAppDir);
     gDataDir = data.Folder;
     TSecurityOptions security;
+    TNetworkOptions network;
     if (!gDataDir.isEmpty()) {
         SetServiceHost(ConfiguredServiceHost(ConfigFilePath(), BuiltInServiceHost()));
         security = TConfigFile().ReadSecurity();
+        network = TConfigFile().ReadNetwork();
     }
-    const TEngineSettings settings = BuildEngineSettings(gDataDir, Platform::IsRunningAsRoot(), security);
+    const TEngineSettings settings = BuildEngineSettings(gDataDir, Platform::IsRunningAsRoot(), security, network);
     // What the engine and the toolkit read from the environment at start;
     // programs started later (the desktop's opener, the updater, this
     // program again) get the user's own environment back.

@@ -1,4 +1,5 @@
 #include "EngineStart.h"
+#include "config/ConfigFile.h"
 #include "util/EnvironmentOverride.h"
 #include "util/RegistryHelpers.h"
 
@@ -45,6 +46,54 @@ TEST(EngineStart, SettingsCarryEveryStartOption)
     security.RemoteDebuggingPort = 0;
     const auto closed = EngineEnvironment(BuildEngineSettings(QStringLiteral("/opt/velmar/"), false, security), {});
     EXPECT_EQ(EnvValue(closed, "QTWEBENGINE_REMOTE_DEBUGGING"), "<absent>");
+}
+
+TEST(EngineStart, ProxyAndSignInSettingsBecomeTheEnginesSwitches)
+{
+    const struct
+    {
+        const char* Config;
+        QStringList Switches; // the network switches, in order
+    } cases[] = {
+        {"", {}}, // the desktop's proxy
+        {"[PROXY]\nMode=system\nServer=proxy:3128\n", {}},
+        {"[PROXY]\nMode=direct\nServer=proxy:3128\n", {"--no-proxy-server"}},
+        {"[PROXY]\nMode=Manual\nServer=proxy.corp:3128\nBypass=*.corp.local, 10.0.0.0/8\n",
+         {"--proxy-server=proxy.corp:3128", "--proxy-bypass-list=*.corp.local;10.0.0.0/8"}},
+        {"[PROXY]\nMode=manual\nServer=http=a:80;https=b:443\n", {"--proxy-server=http=a:80;https=b:443"}},
+        {"[PROXY]\nMode=manual\n", {}}, // nothing to use: the desktop's
+        {"[PROXY]\nMode=pac\nPacUrl=http://wpad.corp/proxy.pac\n", {"--proxy-pac-url=http://wpad.corp/proxy.pac"}},
+        {"[PROXY]\nMode=pac\nPacUrl=not an address\n", {}},
+        // A value that would end the switch and start another is refused.
+        {"[PROXY]\nMode=manual\nServer=proxy:1 --ignore-certificate-errors\n", {"--proxy-server=proxy:1--ignore-certificate-errors"}},
+        {"[PROXY]\nMode=manual\nServer=\"a:1\" \\\"\n", {}},
+        {"[PROXY]\nMode=socks\n[SIGN_IN]\nNegotiateHosts=*.corp.example; intranet\n",
+         {"--auth-server-whitelist=*.corp.example,intranet"}},
+    };
+    for (const auto& c : cases) {
+        TScratchDir dir;
+        const QString ini = dir.File(QStringLiteral("config.ini"));
+        WriteBytes(ini, c.Config);
+        const TEngineSettings settings =
+            BuildEngineSettings(QStringLiteral("/opt/velmar/"), false, {}, TConfigFile(ini).ReadNetwork());
+        QStringList network;
+        for (const QString& option : EngineSwitches(settings))
+            if (!option.startsWith(QLatin1String("--lang")) && !option.startsWith(QLatin1String("--disable-logging"))
+                && !option.startsWith(QLatin1String("--log-level")))
+                network << option;
+        EXPECT_EQ(network, c.Switches) << c.Config;
+    }
+
+    // Written by the settings window and read back the same.
+    TScratchDir dir;
+    const QString ini = dir.File(QStringLiteral("config.ini"));
+    TNetworkOptions options;
+    options.ProxyMode = TNetworkOptions::TProxyMode::Pac;
+    options.PacUrl = QStringLiteral("http://wpad/proxy.pac");
+    TConfigFile(ini).WriteNetwork(options);
+    const TNetworkOptions read = TConfigFile(ini).ReadNetwork();
+    EXPECT_EQ(read.ProxyMode, TNetworkOptions::TProxyMode::Pac);
+    EXPECT_EQ(read.PacUrl, options.PacUrl);
 }
 
 TEST(EngineStart, ProgramsStartedLaterGetTheUsersEnvironment)

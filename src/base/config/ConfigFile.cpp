@@ -4,6 +4,7 @@
 #include "core/Global.h"
 
 #include <QDebug>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -122,6 +123,66 @@ TSecurityOptions TConfigFile::ReadSecurity() const
     return options;
 }
 
+namespace {
+
+// A value for an engine switch: one line, no spaces or quotes that could
+// end it and start another switch.
+bool IsSwitchValue(const QString& value)
+{
+    return std::none_of(value.cbegin(), value.cend(), [](QChar c) {
+        return c.isSpace() || c == u'"' || c == u'\'' || c == u'\\' || c.unicode() < 0x20;
+    });
+}
+
+QString SwitchValue(const TIniFile& ini, const QString& section, const QString& key)
+{
+    QString value = ini.ReadString(section, key, QString()).trimmed();
+    value.remove(QLatin1Char(' '));
+    if (!IsSwitchValue(value)) {
+        qDebug().noquote() << QStringLiteral("config.ini: %1/%2 holds characters it cannot have; ignored").arg(section, key);
+        return {};
+    }
+    return value;
+}
+
+const QString kProxy = QStringLiteral("PROXY");
+const QString kSignIn = QStringLiteral("SIGN_IN");
+
+} // namespace
+
+TNetworkOptions TConfigFile::ReadNetwork() const
+{
+    using M = TNetworkOptions::TProxyMode;
+    TNetworkOptions options;
+    options.ProxyServer = SwitchValue(FIni, kProxy, QStringLiteral("Server"));
+    options.PacUrl = SwitchValue(FIni, kProxy, QStringLiteral("PacUrl"));
+    options.ProxyBypass = SwitchValue(FIni, kProxy, QStringLiteral("Bypass")).replace(QLatin1Char(','), QLatin1Char(';'));
+    options.NegotiateHosts = SwitchValue(FIni, kSignIn, QStringLiteral("NegotiateHosts")).replace(QLatin1Char(';'), QLatin1Char(','));
+    const QString mode = FIni.ReadString(kProxy, QStringLiteral("Mode"), QString()).trimmed().toLower();
+    if (mode == QLatin1String("direct"))
+        options.ProxyMode = M::Direct;
+    else if (mode == QLatin1String("manual") && !options.ProxyServer.isEmpty())
+        options.ProxyMode = M::Manual;
+    else if (mode == QLatin1String("pac") && QUrl(options.PacUrl).isValid() && !QUrl(options.PacUrl).scheme().isEmpty())
+        options.ProxyMode = M::Pac;
+    else if (!mode.isEmpty() && mode != QLatin1String("system"))
+        qDebug().noquote() << QStringLiteral("config.ini: PROXY/Mode \"%1\" is not usable here; the desktop's proxy is used").arg(mode);
+    return options;
+}
+
+void TConfigFile::WriteNetwork(const TNetworkOptions& options) const
+{
+    using M = TNetworkOptions::TProxyMode;
+    const QString mode = options.ProxyMode == M::Direct   ? QStringLiteral("direct")
+                         : options.ProxyMode == M::Manual ? QStringLiteral("manual")
+                         : options.ProxyMode == M::Pac    ? QStringLiteral("pac")
+                                                          : QStringLiteral("system");
+    FIni.WriteString(kProxy, QStringLiteral("Mode"), mode);
+    FIni.WriteString(kProxy, QStringLiteral("Server"), options.ProxyServer);
+    FIni.WriteString(kProxy, QStringLiteral("PacUrl"), options.PacUrl);
+    FIni.WriteString(kProxy, QStringLiteral("Bypass"), options.ProxyBypass);
+}
+
 QString TConfigFile::ReadCertificateException(const QString& host) const
 {
     return NormalizedFingerprint(
@@ -185,6 +246,32 @@ void TConfigFile::DeletePermission(const QString& key) const
 void TConfigFile::WritePermission(const QString& key, bool allowed) const
 {
     FIni.WriteString(QStringLiteral("PERMISSIONS"), key, FlagText(allowed));
+}
+
+std::optional<QString> TConfigFile::ReadSavedSignIn(const QString& key) const
+{
+    for (const auto& [saved, user] : FIni.ReadSection(QStringLiteral("SAVED_SIGN_INS")))
+        if (saved.compare(key, Qt::CaseInsensitive) == 0)
+            return user;
+    return std::nullopt;
+}
+
+QList<QPair<QString, QString>> TConfigFile::ReadSavedSignIns() const
+{
+    return FIni.ReadSection(QStringLiteral("SAVED_SIGN_INS"));
+}
+
+void TConfigFile::WriteSavedSignIn(const QString& key, const QString& user) const
+{
+    // One line each: a name cannot carry a line break into the file.
+    QString line = user;
+    line.remove(QLatin1Char('\r')).remove(QLatin1Char('\n'));
+    FIni.WriteString(QStringLiteral("SAVED_SIGN_INS"), key, line);
+}
+
+void TConfigFile::DeleteSavedSignIn(const QString& key) const
+{
+    FIni.DeleteKey(QStringLiteral("SAVED_SIGN_INS"), key);
 }
 
 int TConfigFile::ReadZoom(const QString& host, int defaultPercent) const

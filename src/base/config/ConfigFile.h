@@ -33,6 +33,24 @@ struct TSecurityOptions
     QString ServiceCertificate;
 };
 
+// Sections "PROXY" and "SIGN_IN": how pages reach the network. The
+// defaults change nothing: the desktop's own proxy settings.
+struct TNetworkOptions
+{
+    enum class TProxyMode { System, Direct, Manual, Pac };
+    // "PROXY"/"Mode": system (default), direct, manual or pac.
+    TProxyMode ProxyMode = TProxyMode::System;
+    // "Server": host:port, or per scheme as "http=host:port;https=host:port".
+    QString ProxyServer;
+    // "PacUrl": the address of a proxy auto-config file.
+    QString PacUrl;
+    // "Bypass": hosts that never go through the proxy, separated by ";" or ",".
+    QString ProxyBypass;
+    // "SIGN_IN"/"NegotiateHosts": hosts that may sign in by themselves with
+    // the desktop's Kerberos ticket (for example "*.corp.example").
+    QString NegotiateHosts;
+};
+
 // The main window's outer rectangle and state (0 normal, 1 minimised, 2 maximised).
 struct TWindowPlacement
 {
@@ -75,6 +93,9 @@ public:
 
     // Invalid values are reported on the debug channel and left out.
     TSecurityOptions ReadSecurity() const;
+    // Likewise: a mode without what it needs falls back to the desktop's proxy.
+    TNetworkOptions ReadNetwork() const;
+    void WriteNetwork(const TNetworkOptions& options) const;
 
     // The certificate a user chose to trust for host (lower-case SHA-256
     // hex), section "CERTIFICATE_EXCEPTIONS"; empty when none.
@@ -93,6 +114,13 @@ public:
     // lines with any other value are left out.
     QList<QPair<QString, bool>> ReadPermissions() const;
     void DeletePermission(const QString& key) const;
+
+    // Sign-ins whose password the user keeps in the desktop's secret store,
+    // section "SAVED_SIGN_INS": key and user name (never the password).
+    std::optional<QString> ReadSavedSignIn(const QString& key) const;
+    QList<QPair<QString, QString>> ReadSavedSignIns() const;
+    void WriteSavedSignIn(const QString& key, const QString& user) const;
+    void DeleteSavedSignIn(const QString& key) const;
 
     // A host's zoom level in percent, section "ZOOM"; defaultPercent when
     // missing or not a number (the range is the caller's to check).

@@ -42,6 +42,16 @@ bool TChromiumHandler::crmPreKeyEvent(TChromium*, const TKeyPress&)
     return false;
 }
 
+std::optional<TCredentials> TChromiumHandler::crmSignInRequired(TChromium*, const TSignInRequest&)
+{
+    return std::nullopt;
+}
+
+std::optional<int> TChromiumHandler::crmSelectClientCertificate(TChromium*, const TClientCertificateRequest&)
+{
+    return std::nullopt;
+}
+
 bool TChromiumHandler::crmCertificateError(TChromium*, const TCertificateError&)
 {
     return false;

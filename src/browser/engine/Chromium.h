@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QPrinter;
 class TChromium;
@@ -144,6 +145,28 @@ struct TCertificateError
     bool MainFrame = true;        // the page's own address, not a part of it
 };
 
+// A server, or the proxy on the way to it, asks who the user is.
+struct TSignInRequest
+{
+    QUrl Url;          // what was asked for
+    QString Realm;     // the server's name for what it protects; may be empty
+    bool Proxy = false;
+    QString ProxyHost; // the proxy that asks, when Proxy
+};
+
+struct TCredentials
+{
+    QString User;
+    QString Password;
+};
+
+// A server asks for a client certificate; the engine offers these.
+struct TClientCertificateRequest
+{
+    QString Host; // host and port
+    QList<QSslCertificate> Certificates;
+};
+
 // The hooks whose answer the engine waits for: it asks, the handler fills in
 // the reply before returning. Everything else a view reports is a signal.
 // The defaults answer as if no handler were set.
@@ -165,6 +188,10 @@ public:
     virtual bool crmPreKeyEvent(TChromium* Sender, const TKeyPress& Key);
     // True lets the load go on with this certificate; the default refuses.
     virtual bool crmCertificateError(TChromium* Sender, const TCertificateError& Error);
+    // The user's name and password, or nothing to give up (the default).
+    virtual std::optional<TCredentials> crmSignInRequired(TChromium* Sender, const TSignInRequest& Request);
+    // The index of the certificate to send, or nothing to send none (the default).
+    virtual std::optional<int> crmSelectClientCertificate(TChromium* Sender, const TClientCertificateRequest& Request);
 };
 
 // A browser view: a child control holding one engine browser. It reports

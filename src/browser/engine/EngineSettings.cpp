@@ -5,6 +5,18 @@ QStringList EngineSwitches(const TEngineSettings& settings)
     QStringList switches;
     if (settings.IgnoreCertificateErrors)
         switches << QStringLiteral("--ignore-certificate-errors");
+    if (settings.ProxyDirect) {
+        switches << QStringLiteral("--no-proxy-server");
+    } else if (!settings.ProxyServer.isEmpty()) {
+        switches << QStringLiteral("--proxy-server=") + settings.ProxyServer;
+        if (!settings.ProxyBypass.isEmpty())
+            switches << QStringLiteral("--proxy-bypass-list=") + settings.ProxyBypass;
+    } else if (!settings.PacUrl.isEmpty()) {
+        switches << QStringLiteral("--proxy-pac-url=") + settings.PacUrl;
+    }
+    // The engine's Chromium still spells it "whitelist".
+    if (!settings.NegotiateHosts.isEmpty())
+        switches << QStringLiteral("--auth-server-whitelist=") + settings.NegotiateHosts;
     if (!settings.Locale.isEmpty())
         switches << QStringLiteral("--lang=") + settings.Locale;
     if (settings.LoggingDisabled)

@@ -14,6 +14,14 @@ struct TEngineSettings
     QString RemoteDebuggingAddress = QStringLiteral("127.0.0.1");
     bool LoggingDisabled = true;
     bool IgnoreCertificateErrors = false;
+    // The proxy: empty ProxyServer and PacUrl and ProxyDirect false leave it
+    // to the desktop's settings.
+    bool ProxyDirect = false;
+    QString ProxyServer;
+    QString ProxyBypass;
+    QString PacUrl;
+    // Hosts that may sign in with the desktop's Kerberos ticket.
+    QString NegotiateHosts;
     bool DisableSandbox = false;  // only when running as root, where the sandbox cannot start
 };
 

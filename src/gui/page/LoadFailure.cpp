@@ -111,7 +111,9 @@ void TLoadFailureCover::WatchNetwork()
     if (FWatchingNetwork)
         return;
     FWatchingNetwork = true;
-    if (!QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability)) {
+    // Qt 6.4 tries only NetworkManager by default; GLib's monitor covers the rest.
+    if (!QNetworkInformation::loadDefaultBackend() && !QNetworkInformation::loadBackendByName(u"glib")
+        && !QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability)) {
         qDebug().noquote() << QStringLiteral("No network information on this desktop; retrying on a timer only");
         return;
     }

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr int MB_ICONEXCLAMATION = 0x30; // the warning icon
 
 // Saves the image at url, fetched through view, to a file the user picks.
 void SaveImageAs(QWidget* owner, TChromium* view, const QUrl& url)

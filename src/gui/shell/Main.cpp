@@ -11,6 +11,9 @@
 #include "page/PageZoom.h"
 #include "page/LoadFailure.h"
 #include "page/PermissionPrompter.h"
+#include "page/SignIn.h"
+#include "platform/SecretStore.h"
+#include "windows/SignInDialog.h"
 #include "windows/Options.h"
 #include "platform/Platform.h"
 #include "platform/ShellMessage.h"
@@ -124,8 +127,13 @@ void TFormMain::CreateControllers()
     auto* certificates = new TCertificateGuard(config, ServiceHost(), this);
     connect(certificates, &TCertificateGuard::WarningChanged, FRegistry,
             [registry = FRegistry](TChromium* view, bool shown) { registry->SetCertificateWarning(view, shown); });
-    auto* handler =
-        new TPageHandler(*this, *FRegistry, *FDownloads, *FPrinting, *FFullScreen, *FKeys, *certificates, *this, this);
+    FSecrets = NewDesktopSecretStore();
+    auto* signIn = new TSignIn(
+        *FSecrets, config, [this](const TSignInQuestion& question) { return ExecuteSignInDialog(this, question); },
+        [](const QString& text) { AppMessageBox(text, MB_OK | MB_ICONEXCLAMATION); }, this);
+    FOptions->SetSignIn(signIn);
+    auto* handler = new TPageHandler(*this, *FRegistry, *FDownloads, *FPrinting, *FFullScreen, *FKeys, *certificates,
+                                     *signIn, *this, this);
     connect(handler, &TPageHandler::ClearCacheRequested, this, &TFormMain::ClearCacheAndRestart);
     connect(handler, &TPageHandler::ReloginRequested, this, &TFormMain::NReloginClick);
 }

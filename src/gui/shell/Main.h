@@ -16,6 +16,7 @@ class TDownloadController;
 class TFrameFit;
 class TFullScreen;
 class TKeyCommands;
+class TSecretStore;
 class TLoginAddressTask;
 class TPageControl;
 class TPageFind;
@@ -122,6 +123,7 @@ private:
     TFullScreen* FFullScreen = nullptr;
     TCrashCover* FCrashCover = nullptr;
     std::unique_ptr<TKeyCommands> FKeys;
+    std::unique_ptr<TSecretStore> FSecrets;
 
     QString FLoginUrl;
     TWindowPlacement FStartPlacement;

@@ -3,6 +3,7 @@
 #include "core/Global.h"
 #include "downloads/DownloadController.h"
 #include "page/CertificateGuard.h"
+#include "page/SignIn.h"
 #include "page/PageCommand.h"
 #include "page/PageMenu.h"
 #include "print/PrintController.h"
@@ -23,9 +24,10 @@
 
 TPageHandler::TPageHandler(QWidget& window, TTabRegistry& registry, TDownloadController& downloads,
                            TPrintController& printing, TFullScreen& fullScreen, TKeyCommands& keys,
-                           TCertificateGuard& certificates, const TShutdownFlags& flags, QObject* parent)
+                           TCertificateGuard& certificates, TSignIn& signIn, const TShutdownFlags& flags,
+                           QObject* parent)
     : QObject(parent), FWindow(window), FRegistry(registry), FDownloads(downloads), FPrinting(printing),
-      FFullScreen(fullScreen), FKeys(keys), FCertificates(certificates), FFlags(flags)
+      FFullScreen(fullScreen), FKeys(keys), FCertificates(certificates), FSignIn(signIn), FFlags(flags)
 {
     FClock.start();
     connect(&FRegistry, &TTabRegistry::ViewCreated, this, &TPageHandler::ViewCreated);
@@ -165,6 +167,17 @@ bool TPageHandler::crmPreKeyEvent(TChromium*, const TKeyPress& Key)
 bool TPageHandler::crmCertificateError(TChromium* Sender, const TCertificateError& Error)
 {
     return FCertificates.Decide(Sender, Error);
+}
+
+std::optional<TCredentials> TPageHandler::crmSignInRequired(TChromium* Sender, const TSignInRequest& Request)
+{
+    // A page of a window on its way out asks nobody.
+    if (FFlags.FClosing)
+        return std::nullopt;
+    // Asked for a background tab, the box still names the server; the tab
+    // comes to the front so the user sees whose page asks.
+    FRegistry.ActivateTabOf(Sender);
+    return FSignIn.Answer(Request);
 }
 
 void TPageHandler::crmClose(TChromium* Sender)

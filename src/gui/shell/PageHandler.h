@@ -9,6 +9,7 @@
 
 class QWidget;
 class TCertificateGuard;
+class TSignIn;
 class TDownloadController;
 class TFullScreen;
 class TKeyCommands;
@@ -28,7 +29,7 @@ public:
     // window: the main window, which turns popups into tabs through its
     // messages and owns the dialogs.
     TPageHandler(QWidget& window, TTabRegistry& registry, TDownloadController& downloads, TPrintController& printing,
-                 TFullScreen& fullScreen, TKeyCommands& keys, TCertificateGuard& certificates,
+                 TFullScreen& fullScreen, TKeyCommands& keys, TCertificateGuard& certificates, TSignIn& signIn,
                  const TShutdownFlags& flags, QObject* parent = nullptr);
 
 Q_SIGNALS:
@@ -45,6 +46,7 @@ private:
     bool crmFullScreenRequest(TChromium* Sender, bool ToggleOn) override;
     bool crmPreKeyEvent(TChromium* Sender, const TKeyPress& Key) override;
     bool crmCertificateError(TChromium* Sender, const TCertificateError& Error) override;
+    std::optional<TCredentials> crmSignInRequired(TChromium* Sender, const TSignInRequest& Request) override;
 
     static bool IsFromService(TChromium* Sender, const TJsDialogRequest& Request);
     void ViewCreated(TChromium* view);
@@ -58,6 +60,7 @@ private:
     TFullScreen& FFullScreen;
     TKeyCommands& FKeys;
     TCertificateGuard& FCertificates;
+    TSignIn& FSignIn;
     const TShutdownFlags& FFlags;
     TPopupLimit FPopupLimit;
     TBoxFlood FBoxFlood; // the pages' dialogs and save dialogs

@@ -9,7 +9,9 @@
 inline constexpr int MB_OK = 0x00;
 inline constexpr int MB_OKCANCEL = 0x01;
 inline constexpr int MB_YESNO = 0x04;
+inline constexpr int MB_ICONSTOP = 0x10;
 inline constexpr int MB_ICONQUESTION = 0x20;
+inline constexpr int MB_ICONEXCLAMATION = 0x30;
 inline constexpr int MB_ICONINFORMATION = 0x40;
 inline constexpr int MB_DEFBUTTON2 = 0x100; // the second button (No, Cancel) is the default
 inline constexpr int IDOK = 1;

@@ -1,23 +1,28 @@
 #include "windows/Options.h"
 
 #include "config/ConfigFile.h"
+#include "config/IniFile.h"
 #include "page/CertificatePolicy.h"
 #include "page/PagePermissions.h"
+#include "page/SignIn.h"
 #include "util/AppError.h"
 #include "widgets/AppMessageBox.h"
 #include "widgets/ShutdownFlags.h"
 
+#include <QButtonGroup>
+#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace {
 
-constexpr int MB_ICONSTOP = 0x10;
 constexpr int KeyRole = Qt::UserRole;
 
 QTreeWidget* NewList(QWidget* parent, const QStringList& columns)
@@ -46,8 +51,8 @@ QStringList Keys(const QTreeWidget& list, bool selectedOnly)
 
 } // namespace
 
-TFormOptions::TFormOptions(const QString& configPath, QWidget* parent)
-    : QWidget(parent, Qt::Window), FConfigPath(configPath)
+TFormOptions::TFormOptions(const QString& configPath, TSignIn* signIn, QWidget* parent)
+    : QWidget(parent, Qt::Window), FConfigPath(configPath), FSignIn(signIn)
 {
     setWindowTitle(QStringLiteral("高级设置"));
     resize(600, 380);
@@ -89,25 +94,160 @@ TFormOptions::TFormOptions(const QString& configPath, QWidget* parent)
     certificatesLayout->addLayout(certificateButtons);
     FTabs->addTab(certificates, QStringLiteral("证书例外"));
 
+    auto* signIns = new QWidget(FTabs);
+    auto* signInsNote = new QLabel(
+        QStringLiteral("您选择记住密码的网站和代理服务器。密码保存在系统的密钥环中，不写入客户端的文件。"), signIns);
+    signInsNote->setWordWrap(true);
+    ListSignIns = NewList(signIns, {QStringLiteral("网站"), QStringLiteral("服务器提示"), QStringLiteral("用户名")});
+    ButtonForgetSignIn = new QPushButton(QStringLiteral("删除所选"), signIns);
+    auto* signInButtons = new QHBoxLayout;
+    signInButtons->addStretch(1);
+    signInButtons->addWidget(ButtonForgetSignIn);
+    auto* signInsLayout = new QVBoxLayout(signIns);
+    signInsLayout->addWidget(signInsNote);
+    signInsLayout->addWidget(ListSignIns, 1);
+    signInsLayout->addLayout(signInButtons);
+    FTabs->addTab(signIns, QStringLiteral("已保存的登录"));
+    FTabs->addTab(NewProxyPage(), QStringLiteral("代理服务器"));
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(FTabs);
 
     connect(ButtonForgetPermission, &QPushButton::clicked, this, &TFormOptions::ButtonForgetPermissionClick);
     connect(ButtonForgetAllPermissions, &QPushButton::clicked, this, &TFormOptions::ButtonForgetAllPermissionsClick);
     connect(ButtonForgetCertificate, &QPushButton::clicked, this, &TFormOptions::ButtonForgetCertificateClick);
-    for (QTreeWidget* list : {ListPermissions, ListCertificates})
+    connect(ButtonForgetSignIn, &QPushButton::clicked, this, &TFormOptions::ButtonForgetSignInClick);
+    for (QTreeWidget* list : {ListPermissions, ListCertificates, ListSignIns})
         connect(list, &QTreeWidget::itemSelectionChanged, this, [this] {
             ButtonForgetPermission->setEnabled(!ListPermissions->selectedItems().isEmpty());
             ButtonForgetCertificate->setEnabled(!ListCertificates->selectedItems().isEmpty());
+            ButtonForgetSignIn->setEnabled(!ListSignIns->selectedItems().isEmpty());
         });
     FillPermissions();
     FillCertificates();
+    FillSignIns();
+    FillProxy();
+}
+
+QWidget* TFormOptions::NewProxyPage()
+{
+    using M = TNetworkOptions::TProxyMode;
+    auto* page = new QWidget(FTabs);
+    GroupProxyMode = new QButtonGroup(page);
+    const struct
+    {
+        M Mode;
+        const char16_t* Text;
+    } modes[] = {
+        {M::System, u"使用系统代理设置"},
+        {M::Direct, u"不使用代理"},
+        {M::Manual, u"手动指定代理服务器"},
+        {M::Pac, u"使用自动配置脚本（PAC）"},
+    };
+    auto* layout = new QVBoxLayout(page);
+    for (const auto& mode : modes) {
+        auto* button = new QRadioButton(QString::fromUtf16(mode.Text), page);
+        GroupProxyMode->addButton(button, static_cast<int>(mode.Mode));
+        layout->addWidget(button);
+    }
+    EditProxyServer = new QLineEdit(page);
+    EditProxyServer->setPlaceholderText(QStringLiteral("proxy.example.com:3128"));
+    EditProxyBypass = new QLineEdit(page);
+    EditProxyBypass->setPlaceholderText(QStringLiteral("*.corp.local;10.0.0.0/8"));
+    EditPacUrl = new QLineEdit(page);
+    EditPacUrl->setPlaceholderText(QStringLiteral("http://wpad.example.com/proxy.pac"));
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("代理服务器："), EditProxyServer);
+    form->addRow(QStringLiteral("不使用代理的地址："), EditProxyBypass);
+    form->addRow(QStringLiteral("自动配置脚本地址："), EditPacUrl);
+    layout->addLayout(form);
+    auto* note = new QLabel(QStringLiteral("代理设置在客户端重新启动后生效。代理服务器要求的密码会在需要时询问。"), page);
+    note->setWordWrap(true);
+    layout->addWidget(note);
+    layout->addStretch(1);
+    ButtonSaveProxy = new QPushButton(QStringLiteral("保存"), page);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ButtonSaveProxy);
+    layout->addLayout(buttons);
+    connect(GroupProxyMode, &QButtonGroup::idClicked, this, &TFormOptions::ProxyModeChanged);
+    connect(ButtonSaveProxy, &QPushButton::clicked, this, &TFormOptions::ButtonSaveProxyClick);
+    return page;
+}
+
+void TFormOptions::FillProxy()
+{
+    const TNetworkOptions options = TConfigFile(FConfigPath).ReadNetwork();
+    GroupProxyMode->button(static_cast<int>(options.ProxyMode))->setChecked(true);
+    // What is written, also where the mode in force does not use it.
+    const TIniFile ini(FConfigPath);
+    EditProxyServer->setText(ini.ReadString(QStringLiteral("PROXY"), QStringLiteral("Server"), QString()).trimmed());
+    EditProxyBypass->setText(ini.ReadString(QStringLiteral("PROXY"), QStringLiteral("Bypass"), QString()).trimmed());
+    EditPacUrl->setText(ini.ReadString(QStringLiteral("PROXY"), QStringLiteral("PacUrl"), QString()).trimmed());
+    ProxyModeChanged();
+}
+
+void TFormOptions::ProxyModeChanged()
+{
+    using M = TNetworkOptions::TProxyMode;
+    const auto mode = static_cast<M>(GroupProxyMode->checkedId());
+    EditProxyServer->setEnabled(mode == M::Manual);
+    EditProxyBypass->setEnabled(mode == M::Manual);
+    EditPacUrl->setEnabled(mode == M::Pac);
+}
+
+void TFormOptions::ButtonSaveProxyClick()
+{
+    using M = TNetworkOptions::TProxyMode;
+    TNetworkOptions options;
+    options.ProxyMode = static_cast<M>(GroupProxyMode->checkedId());
+    options.ProxyServer = EditProxyServer->text().trimmed();
+    options.ProxyBypass = EditProxyBypass->text().trimmed();
+    options.PacUrl = EditPacUrl->text().trimmed();
+    if (options.ProxyMode == M::Manual && options.ProxyServer.isEmpty()) {
+        AppMessageBox(QStringLiteral("请填写代理服务器的地址和端口。"), MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    const QUrl pac(options.PacUrl);
+    if (options.ProxyMode == M::Pac && (!pac.isValid() || pac.scheme().isEmpty())) {
+        AppMessageBox(QStringLiteral("请填写完整的自动配置脚本地址，例如 http://wpad.example.com/proxy.pac。"),
+                      MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    if (Store([&] { TConfigFile(FConfigPath).WriteNetwork(options); }))
+        AppMessageBox(QStringLiteral("代理设置已保存，将在客户端重新启动后生效。"), MB_OK | MB_ICONINFORMATION);
+}
+
+void TFormOptions::FillSignIns()
+{
+    ListSignIns->clear();
+    if (FSignIn) {
+        for (const auto& saved : FSignIn->Saved()) {
+            auto* item = new QTreeWidgetItem(ListSignIns, {saved.Site, saved.Realm, saved.User});
+            item->setData(0, KeyRole, saved.Key);
+        }
+    }
+    ButtonForgetSignIn->setEnabled(false);
+}
+
+void TFormOptions::ButtonForgetSignInClick()
+{
+    const QStringList keys = Keys(*ListSignIns, true);
+    if (!FSignIn)
+        return;
+    if (Store([&] {
+            for (const QString& key : keys)
+                FSignIn->Forget(key);
+        }))
+        FillSignIns();
 }
 
 void TFormOptions::ShowAndRaise()
 {
     FillPermissions();
     FillCertificates();
+    FillSignIns();
+    FillProxy();
     show();
     raise();
     activateWindow();
@@ -193,6 +333,6 @@ void TOptionsWindow::Show()
     if (FFlags.FClosing)
         return;
     if (!FWindow)
-        FWindow = new TFormOptions(FConfigPath, &FOwner);
+        FWindow = new TFormOptions(FConfigPath, FSignIn, &FOwner);
     FWindow->ShowAndRaise();
 }

@@ -6,20 +6,25 @@
 
 #include <functional>
 
+class QButtonGroup;
+class QLineEdit;
 class QPushButton;
 class QTabWidget;
 class QTreeWidget;
+class TSignIn;
 struct TShutdownFlags;
 
 // The client's own settings beyond the tray's: the answers kept for the
-// sites' questions (permissions, certificates), each of which the user can
-// take back. Not modal; it reads config.ini each time it is shown.
+// sites' questions (permissions, certificates, sign-ins), each of which the
+// user can take back, and the proxy. Not modal; it reads config.ini each
+// time it is shown.
 class TFormOptions : public QWidget
 {
     Q_OBJECT
 
 public:
-    TFormOptions(const QString& configPath, QWidget* parent);
+    // signIn: whose kept sign-ins are listed; none leaves the list empty.
+    TFormOptions(const QString& configPath, TSignIn* signIn, QWidget* parent);
 
     // Reads the kept answers again and brings the window up in front.
     void ShowAndRaise();
@@ -29,18 +34,33 @@ public:
     QPushButton* ButtonForgetAllPermissions = nullptr;
     QTreeWidget* ListCertificates = nullptr;
     QPushButton* ButtonForgetCertificate = nullptr;
+    QTreeWidget* ListSignIns = nullptr;
+    QPushButton* ButtonForgetSignIn = nullptr;
+    QButtonGroup* GroupProxyMode = nullptr; // ids: the proxy modes
+    QLineEdit* EditProxyServer = nullptr;
+    QLineEdit* EditProxyBypass = nullptr;
+    QLineEdit* EditPacUrl = nullptr;
+    QPushButton* ButtonSaveProxy = nullptr;
 
     void ButtonForgetPermissionClick();
     void ButtonForgetAllPermissionsClick();
     void ButtonForgetCertificateClick();
+    void ButtonForgetSignInClick();
+    // Stores the proxy (used from the next start); says what is missing.
+    void ButtonSaveProxyClick();
 
 private:
+    QWidget* NewProxyPage();
     void FillPermissions();
     void FillCertificates();
+    void FillSignIns();
+    void FillProxy();
+    void ProxyModeChanged();
     // Runs a config.ini change; false, after saying so, when it failed.
     bool Store(const std::function<void()>& change);
 
     QString FConfigPath;
+    TSignIn* FSignIn = nullptr;
     QTabWidget* FTabs = nullptr;
 };
 
@@ -54,10 +74,12 @@ public:
 
     void Show();
     TFormOptions* Window() const { return FWindow; }
+    void SetSignIn(TSignIn* signIn) { FSignIn = signIn; }
 
 private:
     QWidget& FOwner;
     QString FConfigPath;
+    TSignIn* FSignIn = nullptr;
     const TShutdownFlags& FFlags;
     QPointer<TFormOptions> FWindow;
 };

@@ -1,5 +1,6 @@
 #include "engine/qt/QtChromium.h"
 
+#include <QAuthenticator>
 #include <QContextMenuEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -8,6 +9,7 @@
 #include <QVBoxLayout>
 #include <QPrinter>
 #include <QWebEngineCertificateError>
+#include <QWebEngineClientCertificateSelection>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineFindTextResult>
@@ -271,6 +273,36 @@ TQtChromium::TQtChromium(QWebEngineProfile* profile, QWidget* parent)
         else
             error.rejectCertificate();
     });
+    // The engine reads the authenticator as soon as the slot returns: the
+    // answer (a box included) is given here. Only a null authenticator gives
+    // up; one left as it is would send an empty name and be asked again.
+    const auto signIn = [this](const TSignInRequest& request, QAuthenticator* authenticator) {
+        const std::optional<TCredentials> credentials = Handler().crmSignInRequired(this, request);
+        if (!credentials) {
+            *authenticator = QAuthenticator();
+            return;
+        }
+        authenticator->setUser(credentials->User);
+        authenticator->setPassword(credentials->Password);
+    };
+    connect(page, &QWebEnginePage::authenticationRequired, this,
+            [signIn](const QUrl& url, QAuthenticator* authenticator) {
+                signIn({url, authenticator->realm(), false, QString()}, authenticator);
+            });
+    connect(page, &QWebEnginePage::proxyAuthenticationRequired, this,
+            [signIn](const QUrl& url, QAuthenticator* authenticator, const QString& proxyHost) {
+                signIn({url, authenticator->realm(), true, proxyHost}, authenticator);
+            });
+    connect(page, &QWebEnginePage::selectClientCertificate, this,
+            [this](QWebEngineClientCertificateSelection selection) {
+                const QList<QSslCertificate> offered = selection.certificates();
+                const std::optional<int> chosen =
+                    Handler().crmSelectClientCertificate(this, {selection.host().authority(), offered});
+                if (chosen && *chosen >= 0 && *chosen < offered.size())
+                    selection.select(offered.at(*chosen));
+                else
+                    selection.selectNone();
+            });
     connect(page, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
                 FIsLoading = false;
