@@ -32,6 +32,7 @@ public:
     QString Title() const override { return FTitle; }
     bool IsLoading() const override { return FLoading; }
     void SetDefaultTextEncoding(const QString& encoding) override { TextEncoding = encoding; }
+    void SetClipboardAccess(bool allowed) override { ClipboardAccess = allowed; }
     void SetFeaturePermission(const QUrl& origin, TPageFeature feature, bool granted) override
     {
         Permissions.push_back({origin, feature, granted});
@@ -75,6 +76,7 @@ public:
     };
     std::vector<TFind> Finds;
     QString TextEncoding;
+    bool ClipboardAccess = false;
 
     TChromium* RaisePopup(const TPopupRequest& request);
     TRequestHeaders RaiseBeforeResourceLoad(const QUrl& url);

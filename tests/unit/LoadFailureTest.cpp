@@ -127,6 +127,19 @@ TEST_F(LoadFailureCover, OtherTabsWaitForTheUsersRetryOfTheirOwnAddress)
     cover->RetryButton()->click();
     EXPECT_EQ(second->Loads, QStringList{QStringLiteral("http://intranet.example/report?id=5")});
 
+    // In the first tab, an address off the service waits for the user too.
+    FCover.SetLoginUrl(Login);
+    FView->Loads.clear();
+    FView->RaiseLoadFinished(Failure(QStringLiteral("http://127.0.0.1:9999/other"), -102));
+    ASSERT_NE(Cover(FView), nullptr);
+    EXPECT_EQ(Cover(FView)->RetryNote(), QString());
+    RunFor(150);
+    EXPECT_TRUE(FView->Loads.isEmpty());
+    Cover(FView)->RetryButton()->click();
+    EXPECT_EQ(FView->Loads, QStringList{QStringLiteral("http://127.0.0.1:9999/other")});
+    FView->RaiseLoadFinished(Loaded(QStringLiteral("http://127.0.0.1:9999/other")));
+    ASSERT_TRUE(WaitUntil([&] { return Cover(FView) == nullptr; }));
+
     // A server's own error page is a page: no cover.
     TLoadResult notFound = Failure(QStringLiteral("http://intranet.example/x"), 404);
     FView->RaiseLoadFinished(notFound);

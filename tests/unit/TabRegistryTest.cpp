@@ -522,6 +522,25 @@ TEST_F(FormMainStart, TheLoginAddressLoadsAsItArrivesNotBehindTheQueue)
     EXPECT_EQ(FForm->LoginUrl(), address);
 }
 
+TEST_F(FormMainTabs, OnlyTheServicesPagesMayWriteToTheClipboardByThemselves)
+{
+    TFakeChromium* view = ViewOn(1);
+    const struct
+    {
+        QString Url;
+        bool Allowed;
+    } cases[] = {
+        {QStringLiteral("http://") + ServiceHost() + QStringLiteral("/home.html"), true},
+        {QStringLiteral("http://elsewhere.example/copy.html"), false},
+        {QStringLiteral("http://") + ServiceHost() + QStringLiteral("/contracts?id=1"), true},
+        {QStringLiteral("https://") + ServiceHost() + QStringLiteral("x.example/"), false}, // a look-alike host
+    };
+    for (const auto& c : cases) {
+        view->RaiseUrl(c.Url);
+        EXPECT_EQ(view->ClipboardAccess, c.Allowed) << c.Url.toStdString();
+    }
+}
+
 TEST_F(FormMainTabs, LoginTaskOpensTheFirstTabAndPopupsAndClosesFollow)
 {
     EXPECT_EQ(ViewOn(1)->Loads, QStringList{FForm->LoginUrl()});

@@ -234,6 +234,9 @@ public:
     virtual bool IsLoading() const = 0;
     // The encoding of pages that declare none.
     virtual void SetDefaultTextEncoding(const QString& encoding) = 0;
+    // Whether the page's script may write to the clipboard by itself
+    // (navigator.clipboard); a copy the user starts works either way.
+    virtual void SetClipboardAccess(bool allowed) = 0;
 
     // Fetches url through the engine, with this page's cookies, into the
     // file path (overwriting it), and calls done with true once the file is

@@ -100,7 +100,7 @@ void TLoadFailureCover::Failed(TChromium* view, const TLoadResult& result)
         connect(state.Cover, &TLoadFailedPage::RetryClicked, this, [this, view] { Retry(view); });
     }
     state.Cover->SetFailure(TitleOf(result.Failure), TextOf(result), ShownAddress(result.Url));
-    if (FRegistry.IsFirstTab(view))
+    if (RetriesByItself(view, result.Url))
         ScheduleRetry(view, state);
     else
         state.Cover->SetRetryNote(QString());
@@ -122,6 +122,16 @@ void TLoadFailureCover::WatchNetwork()
                 if (reachability == QNetworkInformation::Reachability::Online)
                     NetworkBack();
             });
+}
+
+bool TLoadFailureCover::RetriesByItself(TChromium* view, const QUrl& failed) const
+{
+    // The first tab's own page, the service's: another address that failed
+    // there (a link the user followed) waits for "重试" like any tab.
+    const QUrl login(FLoginUrl);
+    return FRegistry.IsFirstTab(view) && !FLoginUrl.isEmpty()
+           && failed.host().compare(login.host(), Qt::CaseInsensitive) == 0
+           && failed.port(80) == login.port(80) && failed.scheme() == login.scheme();
 }
 
 void TLoadFailureCover::ScheduleRetry(TChromium*, TState& state)
@@ -151,8 +161,8 @@ void TLoadFailureCover::Retry(TChromium* view)
     state.Retry->stop();
     state.Tick->stop();
     state.Cover->SetRetryNote(QStringLiteral("正在重试……"));
-    // The first tab starts over at the login address, whatever failed there.
-    const bool login = FRegistry.IsFirstTab(view) && !FLoginUrl.isEmpty();
+    // The first tab starts over at the login address when its service failed.
+    const bool login = RetriesByItself(view, state.Url);
     view->Load(login ? FLoginUrl : state.Url.toString());
 }
 
@@ -170,7 +180,7 @@ void TLoadFailureCover::NetworkBack()
 {
     QList<TChromium*> waiting;
     for (auto it = FStates.begin(); it != FStates.end(); ++it)
-        if (it->Cover && it->Retry->isActive() && FRegistry.IsFirstTab(it.key()))
+        if (it->Cover && it->Retry->isActive())
             waiting.append(it.key());
     for (TChromium* view : waiting)
         Retry(view);

@@ -22,10 +22,10 @@ struct TRetryTiming
 
 // A page that could not be loaded for the network's sake (the service down,
 // no network, a failing proxy) gets the shell's own page in its tab, with
-// "重试". The first tab, the login page's, also tries again by itself, with
-// a growing delay and at once when the network comes back, and loads the
-// login address again, so the user finds the login page as soon as the
-// service answers.
+// "重试". The first tab, when the service's page failed there, also tries
+// again by itself, with a growing delay and at once when the network comes
+// back, and loads the login address again, so the user finds the login page
+// as soon as the service answers.
 class TLoadFailureCover : public QObject
 {
     Q_OBJECT
@@ -60,6 +60,7 @@ private:
     void Failed(TChromium* view, const TLoadResult& result);
     void Succeeded(TChromium* view);
     void Retry(TChromium* view);
+    bool RetriesByItself(TChromium* view, const QUrl& failed) const;
     void ScheduleRetry(TChromium* view, TState& state);
     static void ShowCountdown(TState& state);
     // Listens for the desktop's word that the network is back, from the

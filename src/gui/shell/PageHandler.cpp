@@ -49,6 +49,11 @@ void TPageHandler::ViewCreated(TChromium* view)
             FRegistry.SetTabLoading(view, !loading);
     });
     connect(view, &TChromium::CloseRequested, this, [this, view] { crmClose(view); });
+    // The service's own "复制" buttons may write to the clipboard; other
+    // sites only through the user's own copy.
+    connect(view, &TChromium::UrlChanged, view, [view](const QString& url) {
+        view->SetClipboardAccess(IsServiceOrigin(QUrl(url), ServiceHost()));
+    });
     connect(view, &TChromium::ContextMenuCommand, this, [this, view](const TContextMenuParams& params, int id) {
         RunPageMenuCommand(&FWindow, view, params, id);
     });

@@ -559,6 +559,12 @@ bool TQtChromium::IsLoading() const
     return FIsLoading;
 }
 
+void TQtChromium::SetClipboardAccess(bool allowed)
+{
+    if (FPage)
+        FPage->settings()->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, allowed);
+}
+
 void TQtChromium::SetDefaultTextEncoding(const QString& encoding)
 {
     if (FPage)
