@@ -286,6 +286,30 @@ class ClientTestCase(unittest.TestCase):
         self.clients.append(proc)
         return proc
 
+    def start_keyring(self):
+        """A session bus of this test with the desktop's secret store on it
+        (unlocked); returns the environment a client needs to reach it."""
+        env = dict(os.environ, HOME=self.home, XDG_RUNTIME_DIR=self.runtime)
+        bus = subprocess.run(["dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1"],
+                             env=env, capture_output=True, text=True, timeout=10, check=True).stdout.split()
+        address, pid = bus[0], int(bus[1])
+        self.addCleanup(os.kill, pid, signal.SIGTERM)
+        env["DBUS_SESSION_BUS_ADDRESS"] = address
+        keyring = subprocess.Popen(["gnome-keyring-daemon", "--foreground", "--unlock", "--components=secrets"],
+                                   env=env, stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        keyring.stdin.write(b"test-keyring-password")
+        keyring.stdin.close()
+        self.addCleanup(lambda: (keyring.terminate(), keyring.wait(timeout=10)))
+
+        def owned():
+            names = subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                                    "/org/freedesktop/DBus", "org.freedesktop.DBus.ListNames"],
+                                   env=env, capture_output=True, text=True, timeout=10).stdout
+            return "org.freedesktop.secrets" in names
+        wait_for(owned, 15, what="the secret store on the session bus")
+        return {"DBUS_SESSION_BUS_ADDRESS": address}
+
     def client_pids(self):
         """Processes running this test's copy of the client (not the engine's helpers)."""
         pids = []
