@@ -154,6 +154,11 @@ class TFakeBrowserEngine : public TBrowserEngine
 public:
     TChromium* CreateView(QWidget* parent) override;
     void RegisterPluginPaths(const QStringList& paths) override { PluginPaths = paths; }
+    void AddClientCertificate(const QSslCertificate& certificate, const QSslKey&) override
+    {
+        ClientCertificates << certificate;
+    }
+    QList<QSslCertificate> ClientCertificates;
     void SetNotificationPresenter(TNotificationPresenter presenter) override { Presenter = std::move(presenter); }
     TNotificationPresenter Presenter;
     void SetDownloadSink(TDownloadSink sink) override { Sink = std::move(sink); }

@@ -183,6 +183,24 @@ void TConfigFile::WriteNetwork(const TNetworkOptions& options) const
     FIni.WriteString(kProxy, QStringLiteral("Bypass"), options.ProxyBypass);
 }
 
+TClientCertificateOptions TConfigFile::ReadClientCertificates() const
+{
+    TClientCertificateOptions options;
+    for (const auto& [key, value] : FIni.ReadSection(QStringLiteral("CLIENT_CERTIFICATES"))) {
+        if (key.compare(QLatin1String("Pkcs12"), Qt::CaseInsensitive) == 0) {
+            for (const QString& file : value.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+                options.Files << file.trimmed();
+            continue;
+        }
+        const QString fingerprint = NormalizedFingerprint(value);
+        if (fingerprint.isEmpty())
+            qDebug().noquote() << QStringLiteral("config.ini: CLIENT_CERTIFICATES/%1 is not a SHA-256 fingerprint; ignored").arg(key);
+        else
+            options.Hosts.append({key.toLower(), fingerprint});
+    }
+    return options;
+}
+
 QString TConfigFile::ReadCertificateException(const QString& host) const
 {
     return NormalizedFingerprint(

@@ -3,6 +3,7 @@
 #include "config/IniFile.h"
 
 #include <QRect>
+#include <QStringList>
 
 #include <optional>
 
@@ -51,6 +52,17 @@ struct TNetworkOptions
     QString NegotiateHosts;
 };
 
+// Section "CLIENT_CERTIFICATES": certificates the client can show servers
+// that ask for one.
+struct TClientCertificateOptions
+{
+    // "Pkcs12": PKCS#12 files (certificate and key), separated by ";".
+    QStringList Files;
+    // Any other key is a host (or host:port) whose value is the SHA-256
+    // fingerprint of the certificate sent to it without asking.
+    QList<QPair<QString, QString>> Hosts;
+};
+
 // The main window's outer rectangle and state (0 normal, 1 minimised, 2 maximised).
 struct TWindowPlacement
 {
@@ -95,6 +107,7 @@ public:
     TSecurityOptions ReadSecurity() const;
     // Likewise: a mode without what it needs falls back to the desktop's proxy.
     TNetworkOptions ReadNetwork() const;
+    TClientCertificateOptions ReadClientCertificates() const;
     void WriteNetwork(const TNetworkOptions& options) const;
 
     // The certificate a user chose to trust for host (lower-case SHA-256

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QSslCertificate>
+#include <QSslKey>
 #include <QStringList>
 
 #include <functional>
@@ -45,4 +47,12 @@ public:
     // loads.
     virtual bool SaveCookieChanges(const QString& path) { (void)path; return true; }
     virtual void RestoreCookieChanges(const QString& path) { (void)path; }
+
+    // Makes a client certificate with its private key available to servers
+    // that ask for one (this run only; nothing is written).
+    virtual void AddClientCertificate(const QSslCertificate& certificate, const QSslKey& key)
+    {
+        (void)certificate;
+        (void)key;
+    }
 };

@@ -90,6 +90,12 @@ TLoadFailure LoadFailureOf(int netError)
     case -106: // INTERNET_DISCONNECTED
     case -109: // ADDRESS_UNREACHABLE
         return TLoadFailure::NetworkDown;
+    case -110: // SSL_CLIENT_AUTH_CERT_NEEDED
+    case -117: // BAD_SSL_CLIENT_AUTH_CERT
+    case -141: // SSL_CLIENT_AUTH_SIGNATURE_FAILED
+    case -159: // SSL_CLIENT_AUTH_NO_COMMON_ALGORITHMS
+    case -164: // SSL_CLIENT_AUTH_CERT_BAD_FORMAT
+        return TLoadFailure::ClientCertificate;
     case -111: // TUNNEL_CONNECTION_FAILED
     case -127: // PROXY_AUTH_UNSUPPORTED
     case -130: // PROXY_CONNECTION_FAILED

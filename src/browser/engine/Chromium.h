@@ -117,6 +117,7 @@ enum class TLoadFailure {
     TimedOut,
     NetworkDown,   // no network, or it changed under the load
     Proxy,         // the proxy could not be reached or refused the way through
+    ClientCertificate, // the server wants a client certificate the user does not have (or it refused it)
     Other,         // any other failure of the connection
 };
 

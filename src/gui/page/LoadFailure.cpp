@@ -53,6 +53,7 @@ QString TLoadFailureCover::TitleOf(TLoadFailure failure)
     case TLoadFailure::TimedOut: return QStringLiteral("连接超时");
     case TLoadFailure::NetworkDown: return QStringLiteral("网络不可用");
     case TLoadFailure::Proxy: return QStringLiteral("无法连接到代理服务器");
+    case TLoadFailure::ClientCertificate: return QStringLiteral("需要客户端证书");
     case TLoadFailure::None:
     case TLoadFailure::Other: break;
     }
@@ -68,6 +69,9 @@ QString TLoadFailureCover::TextOf(const TLoadResult& result)
     case TLoadFailure::TimedOut: return QStringLiteral("%1 长时间没有响应，请稍后再试。").arg(host);
     case TLoadFailure::NetworkDown: return QStringLiteral("请检查网线、无线网络或网络设置。");
     case TLoadFailure::Proxy: return QStringLiteral("请检查代理设置，或联系网络管理员。");
+    case TLoadFailure::ClientCertificate:
+        return QStringLiteral("%1 要求使用客户端证书登录，但没有发送可用的证书，或证书未被接受。请联系网络管理员配置证书。")
+            .arg(host);
     case TLoadFailure::None:
     case TLoadFailure::Other: break;
     }

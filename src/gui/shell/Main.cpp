@@ -11,8 +11,10 @@
 #include "page/PageZoom.h"
 #include "page/LoadFailure.h"
 #include "page/PermissionPrompter.h"
+#include "page/ClientCertificates.h"
 #include "page/SignIn.h"
 #include "platform/SecretStore.h"
+#include "windows/CertificateDialogs.h"
 #include "windows/SignInDialog.h"
 #include "windows/Options.h"
 #include "platform/Platform.h"
@@ -128,12 +130,22 @@ void TFormMain::CreateControllers()
     connect(certificates, &TCertificateGuard::WarningChanged, FRegistry,
             [registry = FRegistry](TChromium* view, bool shown) { registry->SetCertificateWarning(view, shown); });
     FSecrets = NewDesktopSecretStore();
+    const auto tell = [](const QString& text) { AppMessageBox(text, MB_OK | MB_ICONEXCLAMATION); };
     auto* signIn = new TSignIn(
         *FSecrets, config, [this](const TSignInQuestion& question) { return ExecuteSignInDialog(this, question); },
-        [](const QString& text) { AppMessageBox(text, MB_OK | MB_ICONEXCLAMATION); }, this);
+        tell, this);
     FOptions->SetSignIn(signIn);
+    auto* clientCertificates = new TClientCertificates(
+        FEngine, *FSecrets, config,
+        [this](const QString& file, bool retry) { return ExecuteCertificatePassword(this, file, retry); },
+        [this](const QString& host, const QList<QSslCertificate>& offered) {
+            return ExecuteClientCertificateChoice(this, host, offered);
+        },
+        tell, this);
+    // Before the first page: a server that asks for one must find it there.
+    clientCertificates->LoadConfigured();
     auto* handler = new TPageHandler(*this, *FRegistry, *FDownloads, *FPrinting, *FFullScreen, *FKeys, *certificates,
-                                     *signIn, *this, this);
+                                     *signIn, *clientCertificates, *this, this);
     connect(handler, &TPageHandler::ClearCacheRequested, this, &TFormMain::ClearCacheAndRestart);
     connect(handler, &TPageHandler::ReloginRequested, this, &TFormMain::NReloginClick);
 }

@@ -3,6 +3,7 @@
 #include "core/Global.h"
 #include "downloads/DownloadController.h"
 #include "page/CertificateGuard.h"
+#include "page/ClientCertificates.h"
 #include "page/SignIn.h"
 #include "page/PageCommand.h"
 #include "page/PageMenu.h"
@@ -24,10 +25,11 @@
 
 TPageHandler::TPageHandler(QWidget& window, TTabRegistry& registry, TDownloadController& downloads,
                            TPrintController& printing, TFullScreen& fullScreen, TKeyCommands& keys,
-                           TCertificateGuard& certificates, TSignIn& signIn, const TShutdownFlags& flags,
-                           QObject* parent)
+                           TCertificateGuard& certificates, TSignIn& signIn, TClientCertificates& clientCertificates,
+                           const TShutdownFlags& flags, QObject* parent)
     : QObject(parent), FWindow(window), FRegistry(registry), FDownloads(downloads), FPrinting(printing),
-      FFullScreen(fullScreen), FKeys(keys), FCertificates(certificates), FSignIn(signIn), FFlags(flags)
+      FFullScreen(fullScreen), FKeys(keys), FCertificates(certificates), FSignIn(signIn),
+      FClientCertificates(clientCertificates), FFlags(flags)
 {
     FClock.start();
     connect(&FRegistry, &TTabRegistry::ViewCreated, this, &TPageHandler::ViewCreated);
@@ -183,6 +185,14 @@ std::optional<TCredentials> TPageHandler::crmSignInRequired(TChromium* Sender, c
     // comes to the front so the user sees whose page asks.
     FRegistry.ActivateTabOf(Sender);
     return FSignIn.Answer(Request);
+}
+
+std::optional<int> TPageHandler::crmSelectClientCertificate(TChromium* Sender, const TClientCertificateRequest& Request)
+{
+    if (FFlags.FClosing)
+        return std::nullopt;
+    FRegistry.ActivateTabOf(Sender);
+    return FClientCertificates.Select(Request);
 }
 
 void TPageHandler::crmClose(TChromium* Sender)

@@ -10,6 +10,7 @@
 class QWidget;
 class TCertificateGuard;
 class TSignIn;
+class TClientCertificates;
 class TDownloadController;
 class TFullScreen;
 class TKeyCommands;
@@ -30,7 +31,7 @@ public:
     // messages and owns the dialogs.
     TPageHandler(QWidget& window, TTabRegistry& registry, TDownloadController& downloads, TPrintController& printing,
                  TFullScreen& fullScreen, TKeyCommands& keys, TCertificateGuard& certificates, TSignIn& signIn,
-                 const TShutdownFlags& flags, QObject* parent = nullptr);
+                 TClientCertificates& clientCertificates, const TShutdownFlags& flags, QObject* parent = nullptr);
 
 Q_SIGNALS:
     // The page commands that end this process.
@@ -47,6 +48,7 @@ private:
     bool crmPreKeyEvent(TChromium* Sender, const TKeyPress& Key) override;
     bool crmCertificateError(TChromium* Sender, const TCertificateError& Error) override;
     std::optional<TCredentials> crmSignInRequired(TChromium* Sender, const TSignInRequest& Request) override;
+    std::optional<int> crmSelectClientCertificate(TChromium* Sender, const TClientCertificateRequest& Request) override;
 
     static bool IsFromService(TChromium* Sender, const TJsDialogRequest& Request);
     void ViewCreated(TChromium* view);
@@ -61,6 +63,7 @@ private:
     TKeyCommands& FKeys;
     TCertificateGuard& FCertificates;
     TSignIn& FSignIn;
+    TClientCertificates& FClientCertificates;
     const TShutdownFlags& FFlags;
     TPopupLimit FPopupLimit;
     TBoxFlood FBoxFlood; // the pages' dialogs and save dialogs

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
+#include <QWebEngineClientCertificateStore>
 #include <QOpenGLWidget>
 #include <QPointer>
 #include <QWebEngineCookieStore>
@@ -174,4 +175,9 @@ void TQtBrowserEngine::DownloadResumed(QWebEngineDownloadRequest* download, TAcc
     AcceptInto(download, accepted);
     if (item)
         item->Rebind(download);
+}
+
+void TQtBrowserEngine::AddClientCertificate(const QSslCertificate& certificate, const QSslKey& key)
+{
+    FProfile->clientCertificateStore()->add(certificate, key);
 }

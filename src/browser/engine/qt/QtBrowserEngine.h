@@ -41,6 +41,7 @@ public:
     void SetDownloadSink(TDownloadSink sink) override { FDownloadSink = std::move(sink); }
     bool SaveCookieChanges(const QString& path) override { return FCookieChanges.Save(path); }
     void RestoreCookieChanges(const QString& path) override;
+    void AddClientCertificate(const QSslCertificate& certificate, const QSslKey& key) override;
 
     QWebEngineProfile* Profile() const { return FProfile; }
     const QStringList& PluginPaths() const { return FPluginPaths; }
