@@ -3,8 +3,11 @@ boxes for servers and proxies, a PAC file and the clipboard, against small
 servers of this test."""
 
 import base64
+import re
 import http.server
 import socket
+import ssl
+import subprocess
 import threading
 import time
 import unittest
@@ -205,6 +208,101 @@ class Network(ClientTestCase):
         first.navigate("http://127.0.0.1:%d/" % other.port)
         self.assertTrue(copy(first, "from elsewhere").startswith("no"))
         self.assertEqual(clipboard(), "合同编号 HT-2026-001")
+
+
+def openssl(*args):
+    subprocess.run(["openssl"] + list(args), check=True, capture_output=True)
+
+
+class ClientCertificates(ClientTestCase):
+    """An https server that lets in only clients with a certificate from its
+    authority, which it names when it asks."""
+
+    def setUp(self):
+        super().setUp()
+        d = self.work
+        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", d + "/ca.key", "-out", d + "/ca.pem",
+                "-days", "2", "-subj", "/CN=Test Client CA", "-addext", "basicConstraints=critical,CA:TRUE",
+                "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+        openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", d + "/client.key", "-out", d + "/client.csr",
+                "-subj", "/CN=Test Clerk")
+        with open(d + "/client.ext", "w") as ext:
+            ext.write("basicConstraints=CA:FALSE\nextendedKeyUsage=clientAuth\n")
+        openssl("x509", "-req", "-in", d + "/client.csr", "-CA", d + "/ca.pem", "-CAkey", d + "/ca.key",
+                "-CAcreateserial", "-out", d + "/client.pem", "-days", "2", "-extfile", d + "/client.ext")
+        openssl("pkcs12", "-export", "-inkey", d + "/client.key", "-in", d + "/client.pem", "-out", d + "/client.p12",
+                "-passout", "pass:p12-pass")
+        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", d + "/server.key", "-out",
+                d + "/server.pem", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1")
+
+        def fingerprint(path):
+            out = subprocess.run(["openssl", "x509", "-in", path, "-noout", "-fingerprint", "-sha256"],
+                                 check=True, capture_output=True, text=True).stdout
+            return out.strip().split("=", 1)[1]
+        self.server_fingerprint = fingerprint(d + "/server.pem")
+        self.client_fingerprint = fingerprint(d + "/client.pem")
+
+        self.peers = []
+        peers = self.peers
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                peers.append(self.connection.getpeercert())
+                body = page("凭证书进入").encode()
+                self.send_response(200)
+                self.send_header("Content-Type", "text/html; charset=utf-8")
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+
+            def log_message(self, *args):
+                pass
+
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(d + "/server.pem", d + "/server.key")
+        context.verify_mode = ssl.CERT_REQUIRED
+        context.load_verify_locations(d + "/ca.pem")
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        # The handshake in the request's own thread: a connection the engine
+        # opens ahead and leaves idle must not hold up the server's accept.
+        self.httpd.socket = context.wrap_socket(self.httpd.socket, server_side=True, do_handshake_on_connect=False)
+        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
+        self.addCleanup(self.httpd.server_close)
+        self.addCleanup(self.httpd.shutdown)
+        self.url = "https://127.0.0.1:%d/" % self.httpd.server_address[1]
+
+    def write_config(self, text):
+        with open(self.config_path, "w") as config:
+            config.write("[SECURITY]\nServiceCertificate=%s\n" % self.server_fingerprint + text)
+
+    def test_the_configured_certificate_opens_the_page_and_without_it_the_page_says_why(self):
+        self.write_config("[CLIENT_CERTIFICATES]\nPkcs12=%s/client.p12\n127.0.0.1=%s\n"
+                          % (self.work, self.client_fingerprint))
+        self.start_client()
+        # The file's password is asked once at start.
+        box = wait_for(lambda: next((w for w in self.desktop.program_windows(tooltips=False)
+                                     if self.desktop.window_title(w) == "客户端证书密码"), None), 30,
+                       what="the certificate's password box")
+        self.desktop.xdotool("windowactivate", "--sync", box)
+        time.sleep(0.3)
+        self.desktop.xdotool("type", "--delay", "20", "p12-pass")
+        self.desktop.keys(box, "Return")
+        first = self.login_page()
+        self.assertIn("Client certificate loaded: Test Clerk", self.client_log())
+        first.navigate(self.url)
+        self.assertEqual(first.evaluate("document.title"), "凭证书进入")
+        self.assertIn(("commonName", "Test Clerk"), [entry for rdn in self.peers[-1]["subject"] for entry in rdn])
+
+        # Without one, the client's page says what is missing.
+        self.kill_clients()
+        self.write_config("")
+        self.start_client()
+        first = self.login_page()
+        first.evaluate("setTimeout(function(){ location.href = %r; }, 0); true" % self.url)
+        wait_for(lambda: "Page load failed: %s" % self.url in self.client_log(), 30, what="the refused load")
+        self.assertRegex(self.client_log(), r"Page load failed: %s: -1(10|17) " % re.escape(self.url))
+        time.sleep(0.5)
+        self.desktop.screenshot("network-client-certificate-missing.png")
 
 
 class ServiceDown(ClientTestCase):
