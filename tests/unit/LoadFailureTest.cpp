@@ -46,7 +46,7 @@ TEST(LoadFailure, NetworkErrorsAreNamedAndTheOthersLeftToThePage)
         {-102, TLoadFailure::Refused},     {-101, TLoadFailure::Refused},      {-324, TLoadFailure::Refused},
         {-105, TLoadFailure::NameNotFound}, {-118, TLoadFailure::TimedOut},   {-7, TLoadFailure::TimedOut},
         {-106, TLoadFailure::NetworkDown}, {-21, TLoadFailure::NetworkDown},  {-130, TLoadFailure::Proxy},
-        {-111, TLoadFailure::Proxy},       {-199, TLoadFailure::Other},       {-2, TLoadFailure::Other},
+        {-111, TLoadFailure::Proxy},       {-199, TLoadFailure::Other},       {-2, TLoadFailure::Other},  {-15, TLoadFailure::Other},
         {-110, TLoadFailure::ClientCertificate}, {-117, TLoadFailure::ClientCertificate},
         {-3, TLoadFailure::None},          {-202, TLoadFailure::None},        {-20, TLoadFailure::None},
         {-301, TLoadFailure::None},        {0, TLoadFailure::None},           {404, TLoadFailure::None},

@@ -105,9 +105,10 @@ TLoadFailure LoadFailureOf(int netError)
     default:
         break;
     }
-    // The rest of the connection errors; certificates (-200s), the server's
+    // The rest of the connection errors (and a socket that closed under the
+    // request, SOCKET_NOT_CONNECTED); certificates (-200s), the server's
     // own answers (-300s and HTTP), a stopped load (-3) and the like are not.
-    if (netError == -2 || (netError <= -100 && netError > -200) || (netError <= -800 && netError > -900))
+    if (netError == -2 || netError == -15 || (netError <= -100 && netError > -200) || (netError <= -800 && netError > -900))
         return TLoadFailure::Other;
     return TLoadFailure::None;
 }

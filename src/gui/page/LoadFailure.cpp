@@ -28,6 +28,12 @@ TLoadFailureCover::TLoadFailureCover(TTabRegistry& registry, const TShutdownFlag
         connect(view, &TChromium::LoadFinished, this, [this, view](const TLoadResult& result) {
             if (FFlags.FClosing)
                 return;
+            // Every failed load is logged for support, a stopped one aside.
+            if (!result.Ok && result.ErrorCode < 0 && result.ErrorCode != -3)
+                qDebug().noquote() << QStringLiteral("Page load failed: %1: %2 %3")
+                                          .arg(ShownAddress(result.Url))
+                                          .arg(result.ErrorCode)
+                                          .arg(result.Description);
             if (result.Ok)
                 Succeeded(view);
             else if (result.Failure != TLoadFailure::None)
@@ -85,10 +91,6 @@ QString TLoadFailureCover::ShownAddress(const QUrl& url)
 
 void TLoadFailureCover::Failed(TChromium* view, const TLoadResult& result)
 {
-    qDebug().noquote() << QStringLiteral("Page load failed: %1: %2 %3")
-                              .arg(ShownAddress(result.Url))
-                              .arg(result.ErrorCode)
-                              .arg(result.Description);
     TState& state = FStates[view];
     state.Url = result.Url;
     if (!state.Cover) {
