@@ -5,7 +5,10 @@
 
 #include "TestSupport.h"
 
+#include <QButtonGroup>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -87,6 +90,41 @@ TEST(OptionsWindow, ListsKeptAnswersAndTakesBackTheChosenOnes)
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_TRUE(boxes.first().contains(QStringLiteral("Unable to write"))) << boxes.first().toStdString();
     EXPECT_EQ(form->ListPermissions->topLevelItemCount(), 1);
+    SetMessageBoxHook(nullptr);
+}
+
+TEST(OptionsWindow, TheProxyIsCheckedBeforeItIsStored)
+{
+    TScratchDir dir;
+    const QString ini = dir.File(QStringLiteral("config.ini"));
+    WriteBytes(ini, "[PROXY]\nMode=manual\nServer=proxy.corp:3128\n");
+    QStringList boxes;
+    SetMessageBoxHook([&](const QString&, const QString& text, int) {
+        boxes << text;
+        return IDOK;
+    });
+    TFormOptions form(ini, nullptr, nullptr);
+    using M = TNetworkOptions::TProxyMode;
+    EXPECT_EQ(form.GroupProxyMode->checkedId(), static_cast<int>(M::Manual));
+    EXPECT_EQ(form.EditProxyServer->text(), QStringLiteral("proxy.corp:3128"));
+    EXPECT_FALSE(form.EditPacUrl->isEnabled());
+
+    // A PAC mode without an address is refused with a word; the file stays.
+    form.GroupProxyMode->button(static_cast<int>(M::Pac))->click();
+    EXPECT_TRUE(form.EditPacUrl->isEnabled());
+    EXPECT_FALSE(form.EditProxyServer->isEnabled());
+    form.ButtonSaveProxy->click();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(TConfigFile(ini).ReadNetwork().ProxyMode, M::Manual);
+
+    form.EditPacUrl->setText(QStringLiteral("http://wpad.corp/proxy.pac"));
+    form.ButtonSaveProxy->click();
+    const TNetworkOptions stored = TConfigFile(ini).ReadNetwork();
+    EXPECT_EQ(stored.ProxyMode, M::Pac);
+    EXPECT_EQ(stored.PacUrl, QStringLiteral("http://wpad.corp/proxy.pac"));
+    EXPECT_EQ(stored.ProxyServer, QStringLiteral("proxy.corp:3128")); // kept for a switch back
+    ASSERT_EQ(boxes.size(), 2);
+    EXPECT_TRUE(boxes[1].contains(QStringLiteral("重新启动")));
     SetMessageBoxHook(nullptr);
 }
 
