@@ -33,6 +33,15 @@ public:
     bool IsLoading() const override { return FLoading; }
     void SetDefaultTextEncoding(const QString& encoding) override { TextEncoding = encoding; }
     void SetClipboardAccess(bool allowed) override { ClipboardAccess = allowed; }
+    // A page without a "leave" handler agrees at once; with one (StaysOnRequest) it keeps quiet.
+    void RequestClose() override
+    {
+        ++CloseRequests;
+        if (!StaysOnRequest)
+            Q_EMIT CloseRequested();
+    }
+    int CloseRequests = 0;
+    bool StaysOnRequest = false;
     void SetFeaturePermission(const QUrl& origin, TPageFeature feature, bool granted) override
     {
         Permissions.push_back({origin, feature, granted});

@@ -593,6 +593,19 @@ TEST_F(FormMainTabs, PageClosingItselfClosesItsTabOrHidesAndTheShellGoesOn)
               QByteArray("zh-CN"));
 }
 
+TEST_F(FormMainTabs, ClosingATabAsksItsPageFirst)
+{
+    Popup(1);
+    Pump();
+    ASSERT_EQ(Pages().PageCount(), 4);
+    TFakeChromium* view = ViewOn(2);
+    PostShellMessage(FForm.get(), WM_SHELL_CLOSE_TAB, FForm->Registry().IdAt(2));
+    Pump();
+    EXPECT_EQ(view->CloseRequests, 1);
+    // The page let go: its tab closes as a page closing itself does.
+    EXPECT_TRUE(WaitUntil([&] { return Pages().PageCount() == 3; }));
+}
+
 TEST_F(FormMainTabs, PopupsWithoutAClickAreBoundedPerTab)
 {
     TPopupRequest scripted; // no user gesture

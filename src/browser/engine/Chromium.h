@@ -217,6 +217,10 @@ public:
 
     virtual void Load(const QString& url) = 0;
     virtual void StopLoad() = 0;
+    // Asks the page whether it may go (its "leave this page?" handler, which
+    // may ask the user); CloseRequested follows when it may, nothing when
+    // the user chose to stay.
+    virtual void RequestClose() = 0;
     virtual void Reload() = 0;
     virtual void ReloadBypassingCache() = 0;
     virtual void GoBack() = 0;

@@ -9,6 +9,7 @@
 #include "page/ExternalLinks.h"
 #include "page/PageFind.h"
 #include "page/PageZoom.h"
+#include "page/LeaveGuard.h"
 #include "page/LoadFailure.h"
 #include "page/PermissionPrompter.h"
 #include "page/ClientCertificates.h"
@@ -119,6 +120,7 @@ void TFormMain::CreateControllers()
     FFullScreen = new TFullScreen(*this, *FRegistry, *FPageControl1, *this, [this] { return CurrentPlacement(); }, this);
     FCrashCover = new TCrashCover(*FRegistry, *this, this);
     FLoadFailures = new TLoadFailureCover(*FRegistry, *this, {}, this);
+    FLeave = new TLeaveGuard(*FRegistry, *this, TLeaveGuard::AnswerWaitMs, nullptr, this);
     FOptions = new TOptionsWindow(*this, config, *this, this);
     new TExternalLinks(
         *FRegistry, *this, [](const QUrl& url) { QDesktopServices::openUrl(url); }, &Platform::SchemeHandlerName, this);
@@ -368,7 +370,8 @@ bool TFormMain::event(QEvent* event)
         FRegistry->OpenPopupTab(static_cast<TPopupTabEvent*>(event)->Info);
         return true;
     case WM_SHELL_CLOSE_TAB:
-        FRegistry->CloseTabWithId(static_cast<int>(static_cast<TShellEvent*>(event)->WParam()));
+        // The page may keep its tab: unsaved input asks first.
+        FLeave->CloseTab(static_cast<int>(static_cast<TShellEvent*>(event)->WParam()));
         return true;
     default:
         return QWidget::event(event);

@@ -23,6 +23,7 @@ class TPageFind;
 class TPageZoom;
 class TPermissionPrompter;
 class TLoadFailureCover;
+class TLeaveGuard;
 class TOptionsWindow;
 class TPrintController;
 class TShellMessageFilter;
@@ -117,6 +118,7 @@ private:
     TPageZoom* FZoom = nullptr;
     TPermissionPrompter* FPermissions = nullptr;
     TLoadFailureCover* FLoadFailures = nullptr;
+    TLeaveGuard* FLeave = nullptr;
     TOptionsWindow* FOptions = nullptr;
     TPrintController* FPrinting = nullptr;
     TDownloadController* FDownloads = nullptr;

@@ -559,6 +559,12 @@ bool TQtChromium::IsLoading() const
     return FIsLoading;
 }
 
+void TQtChromium::RequestClose()
+{
+    if (FPage)
+        FPage->triggerAction(QWebEnginePage::RequestClose);
+}
+
 void TQtChromium::SetClipboardAccess(bool allowed)
 {
     if (FPage)

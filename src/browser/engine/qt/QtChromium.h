@@ -34,6 +34,7 @@ public:
     bool IsLoading() const override;
     void SetDefaultTextEncoding(const QString& encoding) override;
     void SetClipboardAccess(bool allowed) override;
+    void RequestClose() override;
     void SaveUrlToFile(const QUrl& url, const QString& path, std::function<void(bool ok)> done) override;
     void SetFeaturePermission(const QUrl& origin, TPageFeature feature, bool granted) override;
     void Print(QPrinter* printer, std::function<void(bool ok)> done) override;

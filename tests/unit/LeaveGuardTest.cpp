@@ -1,0 +1,64 @@
+#include "page/LeaveGuard.h"
+
+#include "tabs/TabRegistry.h"
+
+#include "FormFixture.h"
+
+namespace {
+
+class LeaveGuard : public TabsFixture
+{
+protected:
+    void SetUp() override
+    {
+        TabsFixture::SetUp();
+        FRegistry.OpenAddressTab(QStringLiteral("http://127.0.0.1:8765/contract.html"));
+        FForm = static_cast<TFakeChromium*>(FRegistry.FindTab(FRegistry.IdAt(2))->Browser.data());
+        ASSERT_TRUE(FForm);
+        FId = FRegistry.IdAt(2);
+        FForm->StaysOnRequest = true; // unsaved input: the page asks
+    }
+    int Tabs() const { return static_cast<int>(FRegistry.VisibleTabs().size()); }
+
+    bool FQuestionUp = false;
+    TLeaveGuard FGuard{FRegistry, FFlags, 300, [this] { return FQuestionUp; }};
+    QPointer<TFakeChromium> FForm;
+    int FId = 0;
+};
+
+TEST_F(LeaveGuard, ThePageDecidesAndStayingKeepsTheTab)
+{
+    ASSERT_EQ(Tabs(), 2);
+    FQuestionUp = true; // its "leave this page?" is up; the user chooses to stay
+    FGuard.CloseTab(FId);
+    FGuard.CloseTab(FId); // a second gesture while it asks
+    EXPECT_EQ(FForm->CloseRequests, 1);
+    WaitUntil([] { return false; }, 700);
+    EXPECT_EQ(Tabs(), 2);
+    ASSERT_TRUE(FForm);
+
+    // Asked again, it may be asked again (the answer was stay).
+    FGuard.CloseTab(FId);
+    EXPECT_EQ(FForm->CloseRequests, 2);
+}
+
+TEST_F(LeaveGuard, APageThatNeitherAnswersNorAsksIsClosedAfterAWhile)
+{
+    FGuard.CloseTab(FId);
+    EXPECT_EQ(Tabs(), 2);
+    EXPECT_TRUE(WaitUntil([&] { return Tabs() == 1; }, 3000));
+    EXPECT_TRUE(FForm.isNull());
+
+    // Nothing to ask: a tab that is gone, or the program ending.
+    FGuard.CloseTab(FId);
+    FRegistry.OpenAddressTab(QStringLiteral("http://127.0.0.1:8765/other.html"));
+    QPointer<TFakeChromium> other = static_cast<TFakeChromium*>(FRegistry.FindTab(FRegistry.IdAt(2))->Browser.data());
+    ASSERT_TRUE(other);
+    other->StaysOnRequest = true;
+    FFlags.FClosing = true;
+    FGuard.CloseTab(FRegistry.IdAt(2)); // closed at once, its page not asked
+    EXPECT_TRUE(other.isNull());
+    EXPECT_EQ(Tabs(), 1);
+}
+
+} // namespace
