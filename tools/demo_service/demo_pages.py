@@ -98,7 +98,8 @@ FEATURES = (
     ("GB 编码页面", "旧系统页面：GBK 编码，既无 HTTP 字符集也无 meta 声明。",
      (("/pages/gbk.html", "旧版公告", "f-gbk"),)),
     ("页内查找与按键", "查找页面中恰好出现两次的词；另一页面自己处理 F5 键。",
-     (("/pages/find.html", "查找", "f-find"), ("/pages/keys.html", "自行处理 F5", "f-keys"))),
+     (("/pages/find.html", "查找", "f-find"), ("/pages/keys.html", "自行处理 F5", "f-keys"),
+      ("/pages/draft.html", "未保存的草稿", "f-draft"))),
     ("页面崩溃", "让页面进程崩溃，客户端应显示可重新加载的提示页。",
      (("/pages/crash.html", "崩溃测试", "f-crash"),)),
     ("弹窗泛滥", "页面在循环中不断打开弹出窗口。",
@@ -372,6 +373,29 @@ def find_page(user):
             '<p>紫藤苑 是本项目的二期，于今年春天开盘。</p></div>\n'
             '<div class="card"><p>销售须知：Marigold 二期 即 紫藤苑，购房须提供身份证明和收入证明。</p></div>')
     return layout("页内查找", body, user, "features")
+
+
+DRAFT_SCRIPT = r"""
+var dirty = false;
+document.getElementById('draft').addEventListener('input', function () { dirty = true; });
+document.getElementById('save').addEventListener('click', function () {
+  dirty = false;
+  document.getElementById('state').textContent = '已保存';
+});
+window.addEventListener('beforeunload', function (e) {
+  if (!dirty) return;
+  e.preventDefault();
+  e.returnValue = '';
+});
+"""
+
+
+def draft_page(user):
+    body = ('<h1>合同草稿</h1>\n<p class="lead">输入内容后不保存就关闭标签页，页面会先询问是否离开。</p>\n'
+            '<div class="card"><textarea id="draft" rows="6" style="width:100%"></textarea>\n'
+            '<p><button id="save">保存</button> <span id="state">未保存</span></p></div>\n'
+            + script(DRAFT_SCRIPT))
+    return layout("合同草稿", body, user, "features")
 
 
 KEYS_SCRIPT = r"""

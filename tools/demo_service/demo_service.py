@@ -836,6 +836,9 @@ class DemoHandler(BaseHTTPRequestHandler):
     def handle_find(self):
         self.send_page(demo_pages.find_page(self.user()))
 
+    def handle_draft(self):
+        self.send_page(demo_pages.draft_page(self.user()))
+
     def handle_keys(self):
         self.send_page(demo_pages.keys_page(self.user()))
 
@@ -910,6 +913,7 @@ ROUTES = {
     "/pages/permissions.html": DemoHandler.handle_permissions,
     "/pages/fullscreen.html": DemoHandler.handle_fullscreen,
     "/pages/find.html": DemoHandler.handle_find,
+    "/pages/draft.html": DemoHandler.handle_draft,
     "/pages/keys.html": DemoHandler.handle_keys,
     "/pages/crash.html": DemoHandler.handle_crash,
     "/pages/gbk.html": DemoHandler.handle_gbk,

@@ -503,6 +503,7 @@ FEATURE_PAGES = (
      ("doAlert(&#x27;&lt;a href=&quot;file:///etc/passwd&quot;&gt;点此继续&lt;/a&gt;&#x27;)", "doConfirm(",
       "doPrompt(", "NERITH:RELOGIN:", "NERITH:CLEAR_CACHE:")),
     ("/pages/find.html", "text/html; charset=utf-8", ("Marigold", "紫藤苑")),
+    ("/pages/draft.html", "text/html; charset=utf-8", ("beforeunload", 'id="draft"')),
     ("/pages/keys.html", "text/html; charset=utf-8", ("e.key === 'F5'", "preventDefault()", "document.title")),
     ("/pages/crash.html", "text/html; charset=utf-8", ('onclick="exhaust()"', "new Array(131072)")),
     ("/pages/flood.html", "text/html; charset=utf-8", ("setInterval(", "window.open(")),

@@ -1,0 +1,59 @@
+"""No typed work lost, with the real engine: a page with unsaved input is
+asked before its tab closes."""
+
+import time
+import unittest
+
+from harness import ClientTestCase, devtools_pages, open_devtools, wait_for
+
+class UnsavedInput(ClientTestCase):
+
+    def open_form_tab(self, first):
+        first.evaluate("void window.open('/pages/draft.html')")
+        form = open_devtools(lambda p: "/pages/draft.html" in p.get("url", ""))
+        self.addCleanup(form.close)
+        wait_for(lambda: form.evaluate("location.pathname == '/pages/draft.html' && document.readyState == 'complete'"),
+                 20, what="the draft page")
+        # Typed by the user: a page asks before leaving only after the user used it.
+        form.click("#draft")
+        form.call("Input.insertText", text="甲方：张三")
+        self.assertEqual(form.evaluate("document.getElementById('draft').value"), "甲方：张三")
+        return form
+
+    def form_is_open(self):
+        return any("/pages/draft.html" in p.get("url", "") for p in devtools_pages())
+
+    def question(self, baseline):
+        return wait_for(lambda: next(iter(self.desktop.program_windows(tooltips=False) - baseline), None), 20,
+                        what="the page's leave question")
+
+    def test_ctrl_w_and_the_close_button_ask_and_staying_keeps_the_page_and_its_input(self):
+        self.start_client()
+        first = self.login_page()
+        handle = self.wait_handle()
+        form = self.open_form_tab(first)
+        baseline = self.desktop.program_windows(tooltips=False)
+
+        self.desktop.keys(handle, "ctrl+w")
+        box = self.question(baseline)
+        self.desktop.screenshot("work-leave-question.png")
+        self.desktop.keys(box, "Escape")  # stay
+        wait_for(lambda: box not in self.desktop.program_windows(), 10, what="the question to close")
+        time.sleep(1)
+        self.assertTrue(self.form_is_open())
+        self.assertEqual(form.evaluate("document.getElementById('draft').value"), "甲方：张三")
+
+        # The second tab's close button (tabs are 178 pixels wide, the button
+        # 12 pixels square near the tab's right end).
+        # The user writes on (the engine asks again only after the page was
+        # used again, as browsers do), then clicks the tab's close button.
+        form.click("#draft")
+        form.call("Input.insertText", text="，乙方：李四")
+        self.desktop.xdotool("mousemove", "--window", handle, 2 * 178 - 14, 12, "click", 1)
+        box = self.question(baseline)
+        self.desktop.keys(box, "Return")  # leave
+        wait_for(lambda: not self.form_is_open(), 20, what="the tab to close")
+
+
+if __name__ == "__main__":
+    unittest.main()
