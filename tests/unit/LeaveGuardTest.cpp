@@ -4,6 +4,8 @@
 
 #include "FormFixture.h"
 
+#include <QTimer>
+
 namespace {
 
 class LeaveGuard : public TabsFixture
@@ -59,6 +61,36 @@ TEST_F(LeaveGuard, APageThatNeitherAnswersNorAsksIsClosedAfterAWhile)
     FGuard.CloseTab(FRegistry.IdAt(2)); // closed at once, its page not asked
     EXPECT_TRUE(other.isNull());
     EXPECT_EQ(Tabs(), 1);
+}
+
+TEST_F(LeaveGuard, BeforeTheEndEveryPageIsAskedTheFirstLastAndOneThatStaysKeepsTheProgram)
+{
+    FForm->StaysOnRequest = false; // nothing unsaved
+    FRegistry.OpenAddressTab(QStringLiteral("http://127.0.0.1:8765/draft.html"));
+    QPointer<TFakeChromium> draft = static_cast<TFakeChromium*>(FRegistry.FindTab(FRegistry.IdAt(3))->Browser.data());
+    ASSERT_TRUE(draft);
+    draft->StaysOnRequest = true;
+    // Its question comes up and is answered "stay": no close request follows.
+    QObject::connect(draft, &TFakeChromium::CloseRequested, draft, [] { ADD_FAILURE() << "left"; });
+    QTimer::singleShot(0, [this] { FQuestionUp = true; });
+    QTimer::singleShot(400, [this] { FQuestionUp = false; });
+    EXPECT_FALSE(FGuard.AskAllToLeave());
+    EXPECT_EQ(FView->CloseRequests, 0); // the first tab was not asked
+    EXPECT_FALSE(FFlags.FLeaving);
+    // The page that agreed has gone: its tab closes; the one that stayed is kept.
+    EXPECT_TRUE(FForm.isNull());
+    ASSERT_TRUE(draft);
+    EXPECT_EQ(Tabs(), 2);
+
+    // Everyone agrees: true, the first tab asked last, no tab closed here.
+    draft->StaysOnRequest = false;
+    QStringList order;
+    QObject::disconnect(draft, &TFakeChromium::CloseRequested, draft, nullptr);
+    QObject::connect(draft, &TFakeChromium::CloseRequested, draft, [&order] { order << "draft"; });
+    QObject::connect(FView, &TFakeChromium::CloseRequested, FView, [&order] { order << "first"; });
+    EXPECT_TRUE(FGuard.AskAllToLeave());
+    EXPECT_EQ(order, (QStringList{"draft", "first"}));
+    EXPECT_EQ(Tabs(), 2);
 }
 
 } // namespace

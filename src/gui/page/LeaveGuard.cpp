@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QDebug>
+#include <QEventLoop>
+#include <QPointer>
 #include <QTimer>
 
 namespace {
@@ -14,7 +16,7 @@ constexpr int WatchStepMs = 250;
 
 } // namespace
 
-TLeaveGuard::TLeaveGuard(TTabRegistry& registry, const TShutdownFlags& flags, int answerWaitMs,
+TLeaveGuard::TLeaveGuard(TTabRegistry& registry, TShutdownFlags& flags, int answerWaitMs,
                          std::function<bool()> asking, QObject* parent)
     : QObject(parent), FRegistry(registry), FFlags(flags), FAnswerWaitMs(answerWaitMs),
       FQuestionShown(asking ? std::move(asking) : [] { return QApplication::activeModalWidget() != nullptr; })
@@ -58,4 +60,86 @@ void TLeaveGuard::Watch(int id, int waitedMs)
         FWaiting.remove(id);
         FRegistry.CloseTabWithId(id);
     });
+}
+
+bool TLeaveGuard::AskAllToLeave()
+{
+    // The first tab last: when another page keeps the program open, the
+    // login page has not been asked (and unloaded) for nothing.
+    QList<QPointer<TChromium>> views;
+    QPointer<TChromium> first;
+    for (const TBrowserTab* tab : FRegistry.VisibleTabs()) {
+        if (!tab->Browser)
+            continue;
+        if (FRegistry.IsFirstTab(tab->Browser))
+            first = tab->Browser;
+        else
+            views.append(tab->Browser);
+    }
+    if (first)
+        views.append(first);
+
+    FFlags.FLeaving = true;
+    QList<int> agreed; // tab ids
+    bool all = true;
+    for (const QPointer<TChromium>& view : views) {
+        if (!view)
+            continue;
+        const TTabPage* page = FRegistry.PageOf(view);
+        const int id = page ? FRegistry.IdAt(FRegistry.IndexOfPage(page)) : 0;
+        if (!AskToLeave(view)) {
+            all = false;
+            break;
+        }
+        agreed.append(id);
+    }
+    FFlags.FLeaving = false;
+    if (!all) {
+        for (const int id : agreed)
+            FRegistry.CloseTabWithId(id);
+    }
+    return all;
+}
+
+bool TLeaveGuard::AskToLeave(TChromium* view)
+{
+    // A page inside its own box cannot be asked; it goes with the program as before.
+    if (view->InDialog())
+        return true;
+    const QPointer<TChromium> asked(view);
+    QEventLoop loop;
+    bool answered = false;
+    bool questionSeen = false;
+    int waited = 0;
+    int sinceQuestion = 0;
+    const QMetaObject::Connection connection = connect(view, &TChromium::CloseRequested, &loop, [&] {
+        answered = true;
+        loop.quit();
+    });
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        waited += WatchStepMs;
+        if (!asked) {
+            answered = true; // gone meanwhile: nothing left to keep
+            loop.quit();
+        } else if (FQuestionShown()) {
+            questionSeen = true;
+            sinceQuestion = 0;
+        } else if (questionSeen) {
+            // The question is answered; "leave" comes back as the close request.
+            sinceQuestion += WatchStepMs;
+            if (sinceQuestion >= 2 * WatchStepMs)
+                loop.quit();
+        } else if (waited >= FAnswerWaitMs) {
+            answered = true; // neither answered nor asked: a hung page
+            loop.quit();
+        }
+    });
+    view->RequestClose();
+    if (!answered) {
+        poll.start(WatchStepMs);
+        loop.exec();
+    }
+    disconnect(connection);
+    return answered;
 }

@@ -327,7 +327,8 @@ void TFormMain::FormCloseQuery(QCloseEvent* event)
         const QString question = running > 0
                                      ? QStringLiteral("还有 %1 个文件正在下载，退出将取消下载。确定要退出吗？").arg(running)
                                      : QStringLiteral("确定要退出吗？");
-        return AppMessageBox(question, 0x24) == IDYES;
+        // Then each page with unsaved input may keep the program open.
+        return AppMessageBox(question, 0x24) == IDYES && FLeave->AskAllToLeave();
     };
     switch (DecideClose(*this, askExit)) {
     case TCloseDecision::Hide:

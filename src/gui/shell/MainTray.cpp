@@ -7,6 +7,7 @@
 #include "core/Global.h"
 #include "engine/BrowserEngine.h"
 #include "page/CacheReset.h"
+#include "page/LeaveGuard.h"
 #include "platform/Platform.h"
 #include "shell/Successor.h"
 #include "widgets/AppMessageBox.h"
@@ -79,6 +80,9 @@ void TFormMain::NExitClick()
 void TFormMain::NReloginClick()
 {
     if (AppMessageBox(QStringLiteral("确定要重新登录吗？"), MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    // Every tab closes: a page with unsaved input may keep them.
+    if (!FLeave->AskAllToLeave())
         return;
     FConfirmExit = false;
     NExitClick();

@@ -197,6 +197,9 @@ std::optional<int> TPageHandler::crmSelectClientCertificate(TChromium* Sender, c
 
 void TPageHandler::crmClose(TChromium* Sender)
 {
+    // Asked whether it may go before the program ends: the answer is all.
+    if (FFlags.FLeaving)
+        return;
     // A page that prints and closes itself (a receipt) closes once its print
     // window is done: print() does not wait here as it does in a browser.
     FPrinting.WhenDone(Sender, [this, view = QPointer<TChromium>(Sender)] {

@@ -227,6 +227,9 @@ TQtChromium::TQtChromium(QWebEngineProfile* profile, QWidget* parent)
     page->settings()->setAttribute(QWebEngineSettings::PluginsEnabled, true);
     page->settings()->setAttribute(QWebEngineSettings::PdfViewerEnabled, true);
     page->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
+    // A file dropped a little beside a page's drop zone must not replace the
+    // page (and the form typed into it); drops into a drop zone still arrive.
+    page->settings()->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
     // The page's keys and wheel go to a child the view makes (and may
     // replace); watching it lets the shell see a key before the page does.
     FView->installEventFilter(this);
