@@ -54,6 +54,33 @@ class UnsavedInput(ClientTestCase):
         self.desktop.keys(box, "Return")  # leave
         wait_for(lambda: not self.form_is_open(), 20, what="the tab to close")
 
+    def test_the_trays_exit_asks_the_page_and_staying_keeps_the_program(self):
+        self.start_client()
+        first = self.login_page()
+        self.wait_handle()
+        form = self.open_form_tab(first)
+        proc = self.clients[-1]
+
+        def exit_and_answer_the_pages_question(key):
+            baseline = self.desktop.program_windows(tooltips=False)
+            self.choose_tray_exit()
+            exit_box = self.question(baseline)  # "确定要退出吗？"
+            self.desktop.keys(exit_box, "Return")
+            wait_for(lambda: exit_box not in self.desktop.program_windows(), 10, what="the exit question to close")
+            page_box = self.question(baseline)
+            self.desktop.screenshot("work-exit-leave-question.png")
+            self.desktop.keys(page_box, key)
+
+        exit_and_answer_the_pages_question("Escape")  # stay
+        time.sleep(1.5)
+        self.assertIsNone(proc.poll())
+        self.assertEqual(form.evaluate("document.getElementById('draft').value"), "甲方：张三")
+
+        form.click("#draft")
+        form.call("Input.insertText", text="。")
+        exit_and_answer_the_pages_question("Return")  # leave
+        wait_for(lambda: proc.poll() is not None, 30, what="the client to end")
+
 
 if __name__ == "__main__":
     unittest.main()
