@@ -81,6 +81,28 @@ class UnsavedInput(ClientTestCase):
         exit_and_answer_the_pages_question("Return")  # leave
         wait_for(lambda: proc.poll() is not None, 30, what="the client to end")
 
+    def test_ctrl_shift_t_brings_back_the_closed_tab_with_its_history(self):
+        self.start_client()
+        first = self.login_page()
+        handle = self.wait_handle()
+        first.evaluate("void window.open('/pages/find.html')")
+        tab = open_devtools(lambda p: "/pages/find.html" in p.get("url", ""))
+        self.addCleanup(tab.close)
+        wait_for(lambda: tab.evaluate("location.pathname == '/pages/find.html' && document.readyState == 'complete'"),
+                 20, what="the first page of the tab")
+        tab.navigate(self.service.base + "/pages/keys.html")
+        self.desktop.keys(handle, "ctrl+w")
+        wait_for(lambda: not any("/pages/keys.html" in p.get("url", "") for p in devtools_pages()), 20,
+                 what="the tab to close")
+
+        self.desktop.keys(handle, "ctrl+shift+t")
+        back = open_devtools(lambda p: "/pages/keys.html" in p.get("url", ""))
+        self.addCleanup(back.close)
+        wait_for(lambda: back.evaluate("document.readyState") == "complete", 20, what="the reopened page")
+        self.assertEqual(back.evaluate("history.length"), 2)
+        back.evaluate("history.back(); true")
+        wait_for(lambda: back.evaluate("location.pathname") == "/pages/find.html", 20, what="the page before it")
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -40,6 +40,9 @@ public:
         if (!StaysOnRequest)
             Q_EMIT CloseRequested();
     }
+    QByteArray SaveHistory() const override { return ("history:" + FUrl).toUtf8(); }
+    void RestoreHistory(const QByteArray& history) override { RestoredHistory = history; }
+    QByteArray RestoredHistory;
     int CloseRequests = 0;
     bool StaysOnRequest = false;
     void SetFeaturePermission(const QUrl& origin, TPageFeature feature, bool granted) override

@@ -76,6 +76,7 @@ const TRouteCase kRoutes[] = {
     {"CtrlP", Key(Qt::Key_P, kCtrl), S::PageUnhandled, C::Print, true},
     {"CtrlJ", Key(Qt::Key_J, kCtrl), S::PageUnhandled, C::ShowDownloads, true},
     {"CtrlComma", Key(Qt::Key_Comma, kCtrl), S::PageUnhandled, C::ShowOptions, true},
+    {"CtrlShiftT", Key(Qt::Key_T, kCtrl | Qt::ShiftModifier), S::PageBefore, C::ReopenClosedTab, true},
     {"CtrlF", Key(Qt::Key_F, kCtrl), S::PageUnhandled, C::OpenFind, true},
     {"F3", Key(Qt::Key_F3), S::PageUnhandled, C::FindNext, true},
     {"ShiftF3", Key(Qt::Key_F3, kShift), S::PageUnhandled, C::FindPrevious, true},

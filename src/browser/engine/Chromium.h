@@ -221,6 +221,10 @@ public:
     // may ask the user); CloseRequested follows when it may, nothing when
     // the user chose to stay.
     virtual void RequestClose() = 0;
+    // The page's back and forward list, to give to another view with
+    // RestoreHistory (which loads its current entry).
+    virtual QByteArray SaveHistory() const = 0;
+    virtual void RestoreHistory(const QByteArray& history) = 0;
     virtual void Reload() = 0;
     virtual void ReloadBypassingCache() = 0;
     virtual void GoBack() = 0;

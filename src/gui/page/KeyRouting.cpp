@@ -33,6 +33,7 @@ using O = TOwner;
 // empty the strip, holding F11 must not flicker.
 const std::array kBindings = {
     TBinding{Qt::Key_W, Ctrl, C::CloseTab, 0, O::Shell, false},
+    TBinding{Qt::Key_T, CtrlShift, C::ReopenClosedTab, 0, O::Shell, false},
     TBinding{Qt::Key_Tab, Ctrl, C::NextTab, 0, O::Shell, true},
     TBinding{Qt::Key_Backtab, Ctrl, C::PreviousTab, 0, O::Shell, true},
     TBinding{Qt::Key_Tab, CtrlShift, C::PreviousTab, 0, O::Shell, true},

@@ -19,6 +19,7 @@ enum class TKeyCommand {
     Print,
     ShowDownloads,
     ShowOptions,
+    ReopenClosedTab,
     OpenFind,
     FindNext,
     FindPrevious,

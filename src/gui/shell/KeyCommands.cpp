@@ -7,6 +7,7 @@
 #include "print/PrintController.h"
 #include "shell/FullScreen.h"
 #include "shell/ShellMessages.h"
+#include "tabs/ClosedTabs.h"
 #include "tabs/PageControl.h"
 #include "tabs/TabCycle.h"
 #include "tabs/TabRegistry.h"
@@ -73,6 +74,7 @@ void TKeyCommands::RunKeyCommand(const TKeyRoute& route)
     case TKeyCommand::Print: FTargets.Printing.PrintActiveTab(); break;
     case TKeyCommand::ShowDownloads: FTargets.Downloads.Show(); break;
     case TKeyCommand::ShowOptions: FTargets.Options.Show(); break;
+    case TKeyCommand::ReopenClosedTab: FTargets.ClosedTabs.ReopenLast(); break;
     case TKeyCommand::OpenFind: FTargets.Find.Open(); break;
     case TKeyCommand::FindNext: FTargets.Find.Step(false); break;
     case TKeyCommand::FindPrevious: FTargets.Find.Step(true); break;

@@ -6,6 +6,7 @@ class QWidget;
 class TDownloadController;
 class TFullScreen;
 class TOptionsWindow;
+class TClosedTabs;
 class TPageControl;
 class TPageFind;
 class TPageZoom;
@@ -24,6 +25,7 @@ struct TKeyTargets
     TDownloadController& Downloads;
     TFullScreen& FullScreen;
     TOptionsWindow& Options;
+    TClosedTabs& ClosedTabs;
 };
 
 // Does what a key asks: KeyRouting's table decides where the key goes, this

@@ -10,6 +10,7 @@
 #include "page/PageFind.h"
 #include "page/PageZoom.h"
 #include "page/LeaveGuard.h"
+#include "tabs/ClosedTabs.h"
 #include "page/LoadFailure.h"
 #include "page/PermissionPrompter.h"
 #include "page/ClientCertificates.h"
@@ -122,11 +123,12 @@ void TFormMain::CreateControllers()
     FLoadFailures = new TLoadFailureCover(*FRegistry, *this, {}, this);
     FLeave = new TLeaveGuard(*FRegistry, *this, TLeaveGuard::AnswerWaitMs, nullptr, this);
     FOptions = new TOptionsWindow(*this, config, *this, this);
+    FClosedTabs = new TClosedTabs(*FRegistry, this);
     new TExternalLinks(
         *FRegistry, *this, [](const QUrl& url) { QDesktopServices::openUrl(url); }, &Platform::SchemeHandlerName, this);
     new TMemoryTrim(*FRegistry, &Platform::ReleaseFreeMemory, TMemoryTrim::QuietMs, this);
     FKeys = std::make_unique<TKeyCommands>(
-        *this, TKeyTargets{*FRegistry, *FPageControl1, *FFind, *FZoom, *FPrinting, *FDownloads, *FFullScreen, *FOptions}, *this);
+        *this, TKeyTargets{*FRegistry, *FPageControl1, *FFind, *FZoom, *FPrinting, *FDownloads, *FFullScreen, *FOptions, *FClosedTabs}, *this);
     connect(FFind, &TPageFind::KeyPressed, this, [this](const TKeyPress& key) { FKeys->Run(key, TKeySource::FindBar); });
     auto* certificates = new TCertificateGuard(config, ServiceHost(), this);
     connect(certificates, &TCertificateGuard::WarningChanged, FRegistry,

@@ -24,6 +24,7 @@ class TPageZoom;
 class TPermissionPrompter;
 class TLoadFailureCover;
 class TLeaveGuard;
+class TClosedTabs;
 class TOptionsWindow;
 class TPrintController;
 class TShellMessageFilter;
@@ -119,6 +120,7 @@ private:
     TPermissionPrompter* FPermissions = nullptr;
     TLoadFailureCover* FLoadFailures = nullptr;
     TLeaveGuard* FLeave = nullptr;
+    TClosedTabs* FClosedTabs = nullptr;
     TOptionsWindow* FOptions = nullptr;
     TPrintController* FPrinting = nullptr;
     TDownloadController* FDownloads = nullptr;

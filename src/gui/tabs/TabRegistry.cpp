@@ -375,8 +375,10 @@ void TTabRegistry::CloseTab(int index)
         }
         return;
     }
-    if (closing && closing->Browser)
+    if (closing && closing->Browser) {
+        Q_EMIT TabClosing(index, closing->Browser);
         closing->Browser->StopLoad();
+    }
     FLoadingPages.removeOne(index);
     // Every record on the page goes, also a popup's that was registered twice.
     std::vector<TBrowserTab*> records;

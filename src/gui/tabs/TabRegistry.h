@@ -103,6 +103,8 @@ Q_SIGNALS:
     // A view was made for a page; connect to it before it loads anything.
     void ViewCreated(TChromium* view);
     void TabAdded(int index);
+    // The tab at index is about to close; its view still exists.
+    void TabClosing(int index, TChromium* view);
     // The tab with this id closed; index is where it stood.
     void TabRemoved(int index, int id);
     // The active page changed: the user chose a tab, or a close or a key did.

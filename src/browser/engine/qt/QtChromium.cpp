@@ -2,6 +2,7 @@
 
 #include <QAuthenticator>
 #include <QContextMenuEvent>
+#include <QDataStream>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
@@ -560,6 +561,24 @@ QString TQtChromium::Title() const
 bool TQtChromium::IsLoading() const
 {
     return FIsLoading;
+}
+
+QByteArray TQtChromium::SaveHistory() const
+{
+    QByteArray history;
+    if (FPage) {
+        QDataStream stream(&history, QIODevice::WriteOnly);
+        stream << *FPage->history();
+    }
+    return history;
+}
+
+void TQtChromium::RestoreHistory(const QByteArray& history)
+{
+    if (!FPage || history.isEmpty())
+        return;
+    QDataStream stream(history);
+    stream >> *FPage->history();
 }
 
 void TQtChromium::RequestClose()

@@ -35,6 +35,8 @@ public:
     void SetDefaultTextEncoding(const QString& encoding) override;
     void SetClipboardAccess(bool allowed) override;
     void RequestClose() override;
+    QByteArray SaveHistory() const override;
+    void RestoreHistory(const QByteArray& history) override;
     void SaveUrlToFile(const QUrl& url, const QString& path, std::function<void(bool ok)> done) override;
     void SetFeaturePermission(const QUrl& origin, TPageFeature feature, bool granted) override;
     void Print(QPrinter* printer, std::function<void(bool ok)> done) override;
