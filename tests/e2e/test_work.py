@@ -1,6 +1,7 @@
 """No typed work lost, with the real engine: a page with unsaved input is
 asked before its tab closes."""
 
+import os
 import time
 import unittest
 
@@ -102,6 +103,36 @@ class UnsavedInput(ClientTestCase):
         self.assertEqual(back.evaluate("history.length"), 2)
         back.evaluate("history.back(); true")
         wait_for(lambda: back.evaluate("location.pathname") == "/pages/find.html", 20, what="the page before it")
+
+    def test_after_a_kill_the_next_start_offers_the_tabs_once_and_after_a_normal_exit_it_does_not(self):
+        self.start_client()
+        first = self.login_page()
+        first.evaluate("void window.open('/pages/find.html?kept=1')")
+        wait_for(lambda: any("kept=1" in p.get("url", "") for p in devtools_pages()), 20, what="the second tab")
+        session = os.path.join(self.program, "session.json")
+        wait_for(lambda: os.path.exists(session) and "kept=1" in open(session).read(), 10, what="the kept tabs")
+        self.kill_clients()
+
+        baseline = self.desktop.program_windows(tooltips=False)
+        self.start_client()
+        self.login_page()
+        offer = self.question(baseline)
+        self.assertIn("The last run did not end normally: 1 pages to offer", self.client_log())
+        self.desktop.screenshot("work-restore-offer.png")
+        self.desktop.keys(offer, "Return")  # 是
+        wait_for(lambda: any("kept=1" in p.get("url", "") for p in devtools_pages()), 20, what="the reopened tab")
+
+        # A normal exit: the next start offers nothing.
+        proc = self.clients[-1]
+        self.choose_tray_exit()
+        exit_box = self.question(baseline)
+        self.desktop.keys(exit_box, "Return")
+        wait_for(lambda: proc.poll() is not None, 30, what="the client to end")
+        self.assertFalse(os.path.exists(session))
+        self.start_client()
+        self.login_page()
+        time.sleep(3)
+        self.assertNotIn("did not end normally", self.client_log())
 
 
 if __name__ == "__main__":

@@ -44,6 +44,17 @@ TEST_F(LeaveGuard, ThePageDecidesAndStayingKeepsTheTab)
     EXPECT_EQ(FForm->CloseRequests, 2);
 }
 
+TEST_F(LeaveGuard, AQuestionAnsweredInAnInstantStillCountsAsTheUsersStay)
+{
+    FGuard.CloseTab(FId);
+    // The page's question, up and answered "stay" between two looks.
+    FForm->RaiseJsDialog({QUrl(), TJsDialogType::Confirm, QStringLiteral("离开此页？"), {}});
+    WaitUntil([] { return false; }, 700); // longer than the wait for a hung page
+    EXPECT_EQ(Tabs(), 2);
+    FGuard.CloseTab(FId); // asked again, not ignored as still waiting
+    EXPECT_EQ(FForm->CloseRequests, 2);
+}
+
 TEST_F(LeaveGuard, APageThatNeitherAnswersNorAsksIsClosedAfterAWhile)
 {
     FGuard.CloseTab(FId);

@@ -37,6 +37,9 @@ void TLeaveGuard::CloseTab(int id)
     if (FWaiting.contains(id))
         return; // asked already; a second gesture does not ask twice
     FWaiting.insert(id);
+    // Its question answered: "leave" comes back as the page's close request,
+    // "stay" as nothing more. Either way the wait is over.
+    connect(view, &TChromium::DialogEnded, this, [this, id] { FWaiting.remove(id); }, Qt::SingleShotConnection);
     view->RequestClose();
     if (FWaiting.contains(id)) // not answered at once
         Watch(id, 0);
@@ -48,7 +51,8 @@ void TLeaveGuard::Watch(int id, int waitedMs)
         if (!FWaiting.contains(id))
             return; // closed
         // The page asks the user: the user decides, however long it takes.
-        if (FQuestionShown()) {
+        const TBrowserTab* tab = FRegistry.FindTab(id);
+        if (FQuestionShown() || (tab && tab->Browser && tab->Browser->InDialog())) {
             FWaiting.remove(id);
             return;
         }
@@ -116,13 +120,18 @@ bool TLeaveGuard::AskToLeave(TChromium* view)
         answered = true;
         loop.quit();
     });
+    // However short the question was up, its end is seen.
+    const QMetaObject::Connection asking = connect(view, &TChromium::DialogEnded, &loop, [&] {
+        questionSeen = true;
+        sinceQuestion = 0;
+    });
     QTimer poll;
     connect(&poll, &QTimer::timeout, &loop, [&] {
         waited += WatchStepMs;
         if (!asked) {
             answered = true; // gone meanwhile: nothing left to keep
             loop.quit();
-        } else if (FQuestionShown()) {
+        } else if (FQuestionShown() || asked->InDialog()) {
             questionSeen = true;
             sinceQuestion = 0;
         } else if (questionSeen) {
@@ -141,5 +150,6 @@ bool TLeaveGuard::AskToLeave(TChromium* view)
         loop.exec();
     }
     disconnect(connection);
+    disconnect(asking);
     return answered;
 }

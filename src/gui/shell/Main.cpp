@@ -11,6 +11,7 @@
 #include "page/PageZoom.h"
 #include "page/LeaveGuard.h"
 #include "tabs/ClosedTabs.h"
+#include "tabs/SessionRestore.h"
 #include "page/LoadFailure.h"
 #include "page/PermissionPrompter.h"
 #include "page/ClientCertificates.h"
@@ -124,6 +125,14 @@ void TFormMain::CreateControllers()
     FLeave = new TLeaveGuard(*FRegistry, *this, TLeaveGuard::AnswerWaitMs, nullptr, this);
     FOptions = new TOptionsWindow(*this, config, *this, this);
     FClosedTabs = new TClosedTabs(*FRegistry, this);
+    FSession = new TSessionRestore(
+        *FRegistry, *this, DataFile(QStringLiteral("session.json")),
+        [](int count) {
+            return AppMessageBox(QStringLiteral("恢复上次的页面？\n客户端上次没有正常退出，可以重新打开当时的 %1 个页面。").arg(count),
+                                 MB_YESNO | MB_ICONQUESTION)
+                   == IDYES;
+        },
+        TSessionRestore::SaveDelayMs, this);
     new TExternalLinks(
         *FRegistry, *this, [](const QUrl& url) { QDesktopServices::openUrl(url); }, &Platform::SchemeHandlerName, this);
     new TMemoryTrim(*FRegistry, &Platform::ReleaseFreeMemory, TMemoryTrim::QuietMs, this);
@@ -156,6 +165,7 @@ void TFormMain::CreateControllers()
 
 void TFormMain::EndPendingWork()
 {
+    FSession->EndedNormally();
     FStrip->Stop();
     FPermissions->DenyPending();
     FDownloads->End();

@@ -25,6 +25,7 @@ class TPermissionPrompter;
 class TLoadFailureCover;
 class TLeaveGuard;
 class TClosedTabs;
+class TSessionRestore;
 class TOptionsWindow;
 class TPrintController;
 class TShellMessageFilter;
@@ -121,6 +122,7 @@ private:
     TLoadFailureCover* FLoadFailures = nullptr;
     TLeaveGuard* FLeave = nullptr;
     TClosedTabs* FClosedTabs = nullptr;
+    TSessionRestore* FSession = nullptr;
     TOptionsWindow* FOptions = nullptr;
     TPrintController* FPrinting = nullptr;
     TDownloadController* FDownloads = nullptr;
