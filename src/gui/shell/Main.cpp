@@ -68,8 +68,13 @@ TFormMain::TFormMain(TBrowserEngine& engine, QWidget* parent)
     connect(FRegistry, &TTabRegistry::ActiveChanged, this, &TFormMain::PageControl1Change);
     connect(FRegistry, &TTabRegistry::CaptionChanged, this, &TFormMain::RegistryCaptionChanged);
     // Gestures close by id through the queue, once the mouse event is done.
-    connect(FStrip, &TTabStrip::CloseRequested, this,
-            [this](int index) { PostShellMessage(this, WM_SHELL_CLOSE_TAB, FRegistry->IdAt(index)); });
+    const auto closeTab = [this](int index) { PostShellMessage(this, WM_SHELL_CLOSE_TAB, FRegistry->IdAt(index)); };
+    connect(FStrip, &TTabStrip::CloseRequested, this, closeTab);
+    // A screen reader's close goes the same way (never for the first tab).
+    connect(FPageControl1, &TPageControl::CloseTabRequested, this, [closeTab](int index) {
+        if (index > 1)
+            closeTab(index);
+    });
     FRegistry->CreatePages();
 
     // A second start reaches this window by its native handle.

@@ -1,6 +1,9 @@
 #include "tabs/PageControl.h"
 
 #include "tabs/TabArtwork.h"
+#include "tabs/TabStripAccessible.h"
+
+#include <QAccessible>
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -9,6 +12,7 @@
 TPageControl::TPageControl(QWidget* parent)
     : QWidget(parent)
 {
+    InstallTabStripAccessibility();
     FStack = new QStackedWidget(this);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent, false);
@@ -70,6 +74,34 @@ void TPageControl::SetActivePageIndex(int index)
     FActive = index;
     FStack->setCurrentWidget(page);
     update();
+    if (QAccessible::isActive()) {
+        const int place = FPositions.size() > static_cast<size_t>(index) ? FPositions[static_cast<size_t>(index)] : -1;
+        if (place >= 0) {
+            QAccessibleEvent event(this, QAccessible::Selection);
+            event.setChild(place);
+            QAccessible::updateAccessibility(&event);
+        }
+    }
+}
+
+void TPageControl::SelectTab(int index)
+{
+    if (index < 0 || index == FActive || TabRect(index).isEmpty())
+        return;
+    SetActivePageIndex(index);
+    Q_EMIT Changed();
+}
+
+void TPageControl::TabTextChanged(int index)
+{
+    if (!QAccessible::isActive())
+        return;
+    const int place = index >= 0 && index < static_cast<int>(FPositions.size()) ? FPositions[static_cast<size_t>(index)] : -1;
+    if (place < 0)
+        return;
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    event.setChild(place);
+    QAccessible::updateAccessibility(&event);
 }
 
 void TPageControl::SetModel(const TTabModel* model)
@@ -82,6 +114,10 @@ void TPageControl::TabsChanged()
 {
     UpdatePositions();
     update();
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::ObjectReorder);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void TPageControl::SetTabWidth(int width)

@@ -24,6 +24,8 @@ class TTabModel
 public:
     virtual ~TTabModel() = default;
     virtual bool TabVisible(int index) const = 0;
+    // What the tab reads (screen readers get it as the tab's name).
+    virtual QString TabText(int index) const { (void)index; return {}; }
 };
 
 // Draws what a tab shows over its background. Paint only: it reads state
@@ -63,6 +65,11 @@ public:
     int ActivePageIndex() const { return FActive; }
     // Selecting in code does not raise Changed.
     void SetActivePageIndex(int index);
+    // Selects the page's tab as a press on it does (raises Changed).
+    void SelectTab(int index);
+    // A tab's text changed: screen readers hear of it.
+    void TabTextChanged(int index);
+    const TTabModel* Model() const { return FModel; }
     // Not owned; without one every page has a tab.
     void SetModel(const TTabModel* model);
     // The model's visibility changed: the tabs are laid out again.
@@ -103,6 +110,8 @@ Q_SIGNALS:
     void Changed();
     // The control took a new size.
     void Resized();
+    // A screen reader's "close" on a tab.
+    void CloseTabRequested(int index);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -258,6 +258,7 @@ void TTabRegistry::SetCaption(TTabPage* page, const QString& caption)
     if (index < 0)
         return;
     FPageTabs[static_cast<size_t>(index)].Caption = caption.isEmpty() ? QString::fromUtf8(kEmptyCaption) : caption;
+    FPages.TabTextChanged(index);
     Q_EMIT CaptionChanged(index);
 }
 
@@ -267,6 +268,7 @@ void TTabRegistry::SetCertificateWarning(const TChromium* view, bool warn)
     if (index < 0 || FPageTabs[static_cast<size_t>(index)].CertificateWarning == warn)
         return;
     FPageTabs[static_cast<size_t>(index)].CertificateWarning = warn;
+    FPages.TabTextChanged(index);
     Q_EMIT CaptionChanged(index);
 }
 

@@ -58,7 +58,7 @@ public:
     // The caption of the page at index (what the window's title shows).
     QString Caption(int index) const;
     // What its tab reads: the caption, after a warning where one is due.
-    QString TabText(int index) const;
+    QString TabText(int index) const override;
     // Makes the page at index active (keys); false when it is already or there is none.
     bool Activate(int index);
     // Makes the visible tab showing view active; false when view has none.
