@@ -9,7 +9,7 @@ VELMAR_PACKAGES=(
   libgl-dev libxkbcommon-dev libxcb1-dev
   libcurl4-openssl-dev nlohmann-json3-dev libgtest-dev libgmock-dev qtkeychain-qt6-dev
   xvfb xauth openbox trayer xdotool x11-utils openssl imagemagick fonts-noto-cjk poppler-utils
-  procps iproute2 hostname dbus-daemon dbus-bin gnome-keyring xclip
+  procps iproute2 hostname dbus-daemon dbus-bin gnome-keyring xclip at-spi2-core python3-pyatspi
 )
 
 velmar_install_packages() {

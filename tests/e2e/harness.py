@@ -286,15 +286,34 @@ class ClientTestCase(unittest.TestCase):
         self.clients.append(proc)
         return proc
 
-    def start_keyring(self):
-        """A session bus of this test with the desktop's secret store on it
-        (unlocked); returns the environment a client needs to reach it."""
+    def start_session_bus(self):
+        """A session bus of this test; returns the environment on it."""
         env = dict(os.environ, HOME=self.home, XDG_RUNTIME_DIR=self.runtime)
         bus = subprocess.run(["dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1"],
                              env=env, capture_output=True, text=True, timeout=10, check=True).stdout.split()
         address, pid = bus[0], int(bus[1])
         self.addCleanup(os.kill, pid, signal.SIGTERM)
         env["DBUS_SESSION_BUS_ADDRESS"] = address
+        return env
+
+    def start_accessibility_bus(self):
+        """The desktop's accessibility bus on a session bus of this test;
+        returns the environment a client and a screen reader need."""
+        env = self.start_session_bus()
+        launcher = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"], env=env,
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: (launcher.terminate(), launcher.wait(timeout=10)))
+        wait_for(lambda: "org.a11y.Bus" in subprocess.run(
+            ["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+             "org.freedesktop.DBus.ListNames"], env=env, capture_output=True, text=True, timeout=10).stdout,
+            15, what="the accessibility bus")
+        return {"DBUS_SESSION_BUS_ADDRESS": env["DBUS_SESSION_BUS_ADDRESS"], "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"}
+
+    def start_keyring(self):
+        """A session bus of this test with the desktop's secret store on it
+        (unlocked); returns the environment a client needs to reach it."""
+        env = self.start_session_bus()
+        address = env["DBUS_SESSION_BUS_ADDRESS"]
         keyring = subprocess.Popen(["gnome-keyring-daemon", "--foreground", "--unlock", "--components=secrets"],
                                    env=env, stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)

@@ -1,5 +1,9 @@
-"""Popups become tabs; every request of every view carries the language header."""
+"""Popups become tabs, which a screen reader sees; every request of every
+view carries the language header."""
 
+import json
+import os
+import subprocess
 import time
 import unittest
 
@@ -51,6 +55,25 @@ class Tabs(ClientTestCase):
         wait_for(lambda: self.page_with("slow.html"), 20, what="the loading tab")
         time.sleep(0.8)
         self.desktop.screenshot("tabs-strip-one-loading.png")
+
+    def test_a_screen_reader_sees_the_tab_list_with_named_tabs_and_the_active_one_selected(self):
+        bus = self.start_accessibility_bus()
+        proc = self.start_client(**bus)
+        first = self.login_page()
+        first.evaluate("void window.open('/pages/find.html')")
+        wait_for(lambda: any("/pages/find.html" in p.get("url", "") for p in devtools_pages()), 20,
+                 what="the second tab")
+        env = dict(os.environ, DISPLAY=self.desktop.display, HOME=self.home, XDG_RUNTIME_DIR=self.runtime,
+                   DBUS_SESSION_BUS_ADDRESS=bus["DBUS_SESSION_BUS_ADDRESS"])
+        script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "atspi_tabs.py")
+
+        def seen():
+            out = subprocess.run(["/usr/bin/python3", script, str(proc.pid)], env=env, capture_output=True,
+                                 text=True, timeout=30).stdout
+            lists = json.loads(out or "[]")
+            return lists if lists and len(lists[0]) == 2 and lists[0][1][0] == "页内查找" else None
+        lists = wait_for(seen, 30, step=1, what="the tab list through AT-SPI")
+        self.assertEqual(lists[0], [["Velmar房产ERP", False], ["页内查找", True]])
 
     def test_every_request_carries_the_language_header(self):
         self.start_client()

@@ -62,6 +62,10 @@ TEST_F(LeaveGuard, APageThatNeitherAnswersNorAsksIsClosedAfterAWhile)
     EXPECT_TRUE(WaitUntil([&] { return Tabs() == 1; }, 3000));
     EXPECT_TRUE(FForm.isNull());
 
+    // The first tab is never closed, nor its page asked.
+    FGuard.CloseTab(FRegistry.IdAt(1));
+    EXPECT_EQ(FView->CloseRequests, 0);
+
     // Nothing to ask: a tab that is gone, or the program ending.
     FGuard.CloseTab(FId);
     FRegistry.OpenAddressTab(QStringLiteral("http://127.0.0.1:8765/other.html"));

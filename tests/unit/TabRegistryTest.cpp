@@ -595,6 +595,12 @@ TEST_F(FormMainTabs, PageClosingItselfClosesItsTabOrHidesAndTheShellGoesOn)
 
 TEST_F(FormMainTabs, ClosingATabAsksItsPageFirst)
 {
+    // Ctrl+W on the first tab: nothing, its page is not even asked.
+    PostShellMessage(FForm.get(), WM_SHELL_CLOSE_TAB, FForm->Registry().IdAt(1));
+    Pump();
+    EXPECT_EQ(ViewOn(1)->CloseRequests, 0);
+    EXPECT_FALSE(FForm->isHidden());
+
     Popup(1);
     Pump();
     ASSERT_EQ(Pages().PageCount(), 4);

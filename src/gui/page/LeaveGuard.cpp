@@ -28,6 +28,10 @@ void TLeaveGuard::CloseTab(int id)
 {
     const TBrowserTab* tab = FRegistry.FindTab(id);
     TChromium* view = tab ? tab->Browser.data() : nullptr;
+    // The first tab never closes: its page is not even asked (it would hide
+    // the window, as a page closing itself there does).
+    if (view && FRegistry.IsFirstTab(view))
+        return;
     // Nothing to ask (or the page's own box is open: the tab closes once it
     // is answered, as before).
     if (FFlags.FClosing || !view || view->InDialog()) {
