@@ -113,17 +113,22 @@ class UnsavedInput(ClientTestCase):
         wait_for(lambda: os.path.exists(session) and "kept=1" in open(session).read(), 10, what="the kept tabs")
         self.kill_clients()
 
-        baseline = self.desktop.program_windows(tooltips=False)
         self.start_client()
         self.login_page()
-        offer = self.question(baseline)
-        self.assertIn("The last run did not end normally: 1 pages to offer", self.client_log())
+        wait_for(lambda: "The last run did not end normally: 1 pages to offer" in self.client_log(), 20,
+                 what="the offer")
+        # The new run's windows are all new: the offer is the one box among them.
+        offer = wait_for(lambda: next((w for w in self.desktop.program_windows(tooltips=False)
+                                       if "DIALOG" in self.desktop.run(["xprop", "-id", w,
+                                                                        "_NET_WM_WINDOW_TYPE"]).stdout), None),
+                         20, what="the offer's box")
         self.desktop.screenshot("work-restore-offer.png")
         self.desktop.keys(offer, "Return")  # 是
         wait_for(lambda: any("kept=1" in p.get("url", "") for p in devtools_pages()), 20, what="the reopened tab")
 
         # A normal exit: the next start offers nothing.
         proc = self.clients[-1]
+        baseline = self.desktop.program_windows(tooltips=False)
         self.choose_tray_exit()
         exit_box = self.question(baseline)
         self.desktop.keys(exit_box, "Return")
