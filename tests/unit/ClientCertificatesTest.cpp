@@ -1,7 +1,7 @@
 #include "page/ClientCertificates.h"
 
 #include "page/CertificatePolicy.h"
-#include "platform/SecretStore.h"
+#include "MemorySecretStore.h"
 
 #include "FakeBrowserEngine.h"
 #include "TestSupport.h"
@@ -9,23 +9,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-class TMemorySecrets final : public TSecretStore
-{
-public:
-    std::optional<QString> Read(const QString& key) override
-    {
-        return Entries.contains(key) ? std::optional<QString>(Entries.value(key)) : std::nullopt;
-    }
-    bool Write(const QString& key, const QString& secret) override
-    {
-        Entries.insert(key, secret);
-        return true;
-    }
-    void Remove(const QString& key) override { Entries.remove(key); }
-
-    QHash<QString, QString> Entries;
-};
 
 QString Fixture()
 {
@@ -60,7 +43,7 @@ protected:
 
     TScratchDir FDir;
     TFakeBrowserEngine FEngine;
-    TMemorySecrets FSecrets;
+    TMemorySecretStore FSecrets;
     QStringList FPasswords;
     QStringList FAsked;
     QStringList FChoices;

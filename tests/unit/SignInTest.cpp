@@ -1,7 +1,7 @@
 #include "page/SignIn.h"
 
 #include "config/ConfigFile.h"
-#include "platform/SecretStore.h"
+#include "MemorySecretStore.h"
 #include "windows/SignInDialog.h"
 
 #include "TestSupport.h"
@@ -14,33 +14,13 @@
 
 namespace {
 
-// The desktop's store, in memory; Available false stands for a desktop without one.
-class TMemorySecrets final : public TSecretStore
-{
-public:
-    std::optional<QString> Read(const QString& key) override
-    {
-        return Entries.contains(key) ? std::optional<QString>(Entries.value(key)) : std::nullopt;
-    }
-    bool Write(const QString& key, const QString& secret) override
-    {
-        if (Available)
-            Entries.insert(key, secret);
-        return Available;
-    }
-    void Remove(const QString& key) override { Entries.remove(key); }
-
-    QHash<QString, QString> Entries;
-    bool Available = true;
-};
-
 class SignIn : public testing::Test
 {
 protected:
     QString Config() const { return FDir.File(QStringLiteral("config.ini")); }
 
     TScratchDir FDir;
-    TMemorySecrets FSecrets;
+    TMemorySecretStore FSecrets;
     QList<TSignInQuestion> FQuestions;
     QList<std::optional<TSignInAnswer>> FAnswers; // given in order, then "cancel"
     QStringList FTold;
