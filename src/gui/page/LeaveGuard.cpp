@@ -49,6 +49,11 @@ void TLeaveGuard::CloseTab(int id)
         Watch(id, 0);
 }
 
+bool TLeaveGuard::QuestionUp(const TChromium& view) const
+{
+    return view.InDialog() || FQuestionShown();
+}
+
 void TLeaveGuard::Watch(int id, int waitedMs)
 {
     QTimer::singleShot(WatchStepMs, this, [this, id, waitedMs] {
@@ -56,7 +61,7 @@ void TLeaveGuard::Watch(int id, int waitedMs)
             return; // closed
         // The page asks the user: the user decides, however long it takes.
         const TBrowserTab* tab = FRegistry.FindTab(id);
-        if (FQuestionShown() || (tab && tab->Browser && tab->Browser->InDialog())) {
+        if (tab && tab->Browser && QuestionUp(*tab->Browser)) {
             FWaiting.remove(id);
             return;
         }
@@ -135,7 +140,7 @@ bool TLeaveGuard::AskToLeave(TChromium* view)
         if (!asked) {
             answered = true; // gone meanwhile: nothing left to keep
             loop.quit();
-        } else if (FQuestionShown() || asked->InDialog()) {
+        } else if (QuestionUp(*asked)) {
             questionSeen = true;
             sinceQuestion = 0;
         } else if (questionSeen) {

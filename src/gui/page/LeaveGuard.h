@@ -35,6 +35,8 @@ public:
 
 private:
     void Watch(int id, int waitedMs);
+    // The page's question (or another box) is up: the user decides.
+    bool QuestionUp(const TChromium& view) const;
 
     TTabRegistry& FRegistry;
     // Asks one page; true when it agreed (or did not answer at all).

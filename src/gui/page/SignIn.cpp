@@ -1,5 +1,6 @@
 #include "page/SignIn.h"
 
+#include "page/PagePermissions.h"
 #include "platform/SecretStore.h"
 #include "util/AppError.h"
 
@@ -24,13 +25,6 @@ QString Origin(const QUrl& url)
         .toLower();
 }
 
-// How a site is named to the user: its ASCII host and a port not the scheme's own.
-QString SiteName(const QUrl& url)
-{
-    const QString host = url.host(QUrl::FullyEncoded);
-    return url.port() >= 0 ? QStringLiteral("%1:%2").arg(host).arg(url.port()) : host;
-}
-
 } // namespace
 
 TSignIn::TSignIn(TSecretStore& secrets, const QString& configPath, TAsk ask, TTell tell, QObject* parent)
@@ -50,7 +44,7 @@ QString TSignIn::QuestionText(const TSignInRequest& request)
 {
     if (request.Proxy)
         return QStringLiteral("代理服务器 %1 要求输入用户名和密码。").arg(request.ProxyHost);
-    return QStringLiteral("网站 %1 要求输入用户名和密码。").arg(SiteName(request.Url));
+    return QStringLiteral("网站 %1 要求输入用户名和密码。").arg(TPermissionPolicy::SiteName(request.Url));
 }
 
 std::optional<TCredentials> TSignIn::ReadKept(const QString& key) const
@@ -92,13 +86,13 @@ std::optional<TCredentials> TSignIn::Answer(const TSignInRequest& request)
     if (!again)
         attempts = TAttempts{};
     qDebug().noquote() << QStringLiteral("Sign-in asked by %1 (attempt %2)")
-                              .arg(request.Proxy ? request.ProxyHost : SiteName(request.Url))
+                              .arg(request.Proxy ? request.ProxyHost : TPermissionPolicy::SiteName(request.Url))
                               .arg(attempts.Count + 1);
 
     if (attempts.Count >= MaxAttempts) {
         FAttempts.remove(key); // a later load starts over
         FTell(QStringLiteral("登录 %1 失败次数过多，已停止尝试。请确认用户名和密码后刷新页面重试。")
-                  .arg(request.Proxy ? request.ProxyHost : SiteName(request.Url)));
+                  .arg(request.Proxy ? request.ProxyHost : TPermissionPolicy::SiteName(request.Url)));
         return std::nullopt;
     }
 
@@ -154,7 +148,7 @@ QList<TSignIn::TSaved> TSignIn::Saved() const
         if (colon > 0 && bar > colon) {
             const QString where = key.mid(colon + 1, bar - colon - 1);
             entry.Site = key.startsWith(QLatin1String("proxy:")) ? QStringLiteral("代理服务器 %1").arg(where)
-                                                                 : SiteName(QUrl(where));
+                                                                 : TPermissionPolicy::SiteName(QUrl(where));
             entry.Realm = QString::fromUtf8(QByteArray::fromPercentEncoding(key.mid(bar + 1).toLatin1()));
         }
         saved.append(entry);

@@ -14,6 +14,12 @@
 
 namespace {
 
+// Only pages: nothing a crafted file could turn into a local program or file.
+bool IsPage(const QUrl& url)
+{
+    return url.isValid() && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
+}
+
 QStringList ReadSession(const QString& path)
 {
     QFile file(path);
@@ -22,8 +28,7 @@ QStringList ReadSession(const QString& path)
     QStringList urls;
     for (const QJsonValue& value : QJsonDocument::fromJson(file.read(1 << 20)).object().value(QLatin1String("tabs")).toArray()) {
         const QUrl url(value.toString());
-        // Only pages: nothing a crafted file could turn into a local program or file.
-        if (url.isValid() && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")))
+        if (IsPage(url))
             urls << url.toString();
     }
     return urls;
@@ -85,7 +90,7 @@ void TSessionRestore::Save()
         if (!tab->Browser || FRegistry.IsFirstTab(tab->Browser))
             continue; // the login page comes by itself
         const QUrl url(tab->Browser->Url());
-        if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
+        if (IsPage(url))
             tabs.append(url.toString());
     }
     QSaveFile file(FPath);

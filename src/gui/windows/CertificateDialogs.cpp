@@ -20,6 +20,17 @@ QLabel* NewText(const QString& text, QWidget* parent)
     return label;
 }
 
+// OK (the default) and a way out, closing form with its answer.
+QDialogButtonBox* NewButtons(QDialog* form, const QString& ok, const QString& cancel)
+{
+    auto* buttons = new QDialogButtonBox(form);
+    buttons->addButton(ok, QDialogButtonBox::AcceptRole)->setDefault(true);
+    buttons->addButton(cancel, QDialogButtonBox::RejectRole);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, form, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, form, &QDialog::reject);
+    return buttons;
+}
+
 } // namespace
 
 std::optional<int> ExecuteClientCertificateChoice(QWidget* owner, const QString& host,
@@ -31,12 +42,7 @@ std::optional<int> ExecuteClientCertificateChoice(QWidget* owner, const QString&
     for (const QSslCertificate& certificate : offered)
         list->addItem(TClientCertificates::Describe(certificate));
     list->setCurrentRow(0);
-    auto* buttons = new QDialogButtonBox(form);
-    QPushButton* ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("不发送证书"), QDialogButtonBox::RejectRole);
-    ok->setDefault(true);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, form, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, form, &QDialog::reject);
+    QDialogButtonBox* buttons = NewButtons(form, QStringLiteral("确定"), QStringLiteral("不发送证书"));
     QObject::connect(list, &QListWidget::itemDoubleClicked, form, &QDialog::accept);
     auto* layout = new QVBoxLayout(form);
     layout->addWidget(NewText(QStringLiteral("网站 %1 要求提供客户端证书，请选择要发送的证书：").arg(host), form));
@@ -64,12 +70,7 @@ std::optional<TClientCertificates::TPasswordAnswer> ExecuteCertificatePassword(Q
     auto* password = new QLineEdit(form);
     password->setEchoMode(QLineEdit::Password);
     auto* remember = new QCheckBox(QStringLiteral("记住密码"), form);
-    auto* buttons = new QDialogButtonBox(form);
-    QPushButton* ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
-    ok->setDefault(true);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, form, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, form, &QDialog::reject);
+    QDialogButtonBox* buttons = NewButtons(form, QStringLiteral("确定"), QStringLiteral("取消"));
     auto* layout = new QVBoxLayout(form);
     layout->addWidget(NewText(text, form));
     layout->addWidget(password);

@@ -1,7 +1,6 @@
 #include "windows/Options.h"
 
 #include "config/ConfigFile.h"
-#include "config/IniFile.h"
 #include "page/CertificatePolicy.h"
 #include "page/PagePermissions.h"
 #include "page/SignIn.h"
@@ -180,10 +179,9 @@ void TFormOptions::FillProxy()
     const TNetworkOptions options = TConfigFile(FConfigPath).ReadNetwork();
     GroupProxyMode->button(static_cast<int>(options.ProxyMode))->setChecked(true);
     // What is written, also where the mode in force does not use it.
-    const TIniFile ini(FConfigPath);
-    EditProxyServer->setText(ini.ReadString(QStringLiteral("PROXY"), QStringLiteral("Server"), QString()).trimmed());
-    EditProxyBypass->setText(ini.ReadString(QStringLiteral("PROXY"), QStringLiteral("Bypass"), QString()).trimmed());
-    EditPacUrl->setText(ini.ReadString(QStringLiteral("PROXY"), QStringLiteral("PacUrl"), QString()).trimmed());
+    EditProxyServer->setText(options.ProxyServer);
+    EditProxyBypass->setText(options.ProxyBypass);
+    EditPacUrl->setText(options.PacUrl);
     ProxyModeChanged();
 }
 
@@ -232,13 +230,7 @@ void TFormOptions::FillSignIns()
 
 void TFormOptions::ButtonForgetSignInClick()
 {
-    const QStringList keys = Keys(*ListSignIns, true);
-    if (!FSignIn)
-        return;
-    if (Store([&] {
-            for (const QString& key : keys)
-                FSignIn->Forget(key);
-        }))
+    if (FSignIn && ForgetEach(Keys(*ListSignIns, true), [this](const QString& key) { FSignIn->Forget(key); }))
         FillSignIns();
 }
 
@@ -288,14 +280,18 @@ bool TFormOptions::Store(const std::function<void()>& change)
     return true;
 }
 
+bool TFormOptions::ForgetEach(const QStringList& keys, const std::function<void(const QString&)>& forget)
+{
+    return Store([&] {
+        for (const QString& key : keys)
+            forget(key);
+    });
+}
+
 void TFormOptions::ButtonForgetPermissionClick()
 {
-    const QStringList keys = Keys(*ListPermissions, true);
     const TPermissionPolicy policy(FConfigPath, QString());
-    if (Store([&] {
-            for (const QString& key : keys)
-                policy.Forget(key);
-        }))
+    if (ForgetEach(Keys(*ListPermissions, true), [&policy](const QString& key) { policy.Forget(key); }))
         FillPermissions();
 }
 
@@ -303,23 +299,16 @@ void TFormOptions::ButtonForgetAllPermissionsClick()
 {
     if (AppMessageBox(QStringLiteral("确定要撤销全部网站权限吗？"), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
         return;
-    const QStringList keys = Keys(*ListPermissions, false);
     const TPermissionPolicy policy(FConfigPath, QString());
-    if (Store([&] {
-            for (const QString& key : keys)
-                policy.Forget(key);
-        }))
+    if (ForgetEach(Keys(*ListPermissions, false), [&policy](const QString& key) { policy.Forget(key); }))
         FillPermissions();
 }
 
 void TFormOptions::ButtonForgetCertificateClick()
 {
-    const QStringList hosts = Keys(*ListCertificates, true);
     const TConfigFile config(FConfigPath);
-    if (Store([&] {
-            for (const QString& host : hosts)
-                config.DeleteCertificateException(host);
-        }))
+    if (ForgetEach(Keys(*ListCertificates, true),
+                   [&config](const QString& host) { config.DeleteCertificateException(host); }))
         FillCertificates();
 }
 

@@ -58,6 +58,8 @@ private:
     void ProxyModeChanged();
     // Runs a config.ini change; false, after saying so, when it failed.
     bool Store(const std::function<void()>& change);
+    // Takes back each kept answer; false, after saying so, when one could not be.
+    bool ForgetEach(const QStringList& keys, const std::function<void(const QString&)>& forget);
 
     QString FConfigPath;
     TSignIn* FSignIn = nullptr;
