@@ -14,12 +14,22 @@ std::optional<QByteArray> CommandLineAnswer(int argc, const char* const* argv)
             return answer + '\n';
         }
         if (std::strcmp(argv[i], "--help") == 0)
-            return QStringLiteral("用法：velmar-erp [--help] [--version]\n"
+            return QStringLiteral("用法：velmar-erp [--help] [--version] [--diagnose]\n"
                                   "%1 桌面客户端。\n"
-                                  "  --help     显示本说明并退出\n"
-                                  "  --version  显示版本号并退出\n")
+                                  "  --help      显示本说明并退出\n"
+                                  "  --version   显示版本号并退出\n"
+                                  "  --diagnose  显示诊断信息（版本、显示与缩放、输入法、代理、数据文件夹）并退出\n")
                 .arg(AppTitle())
                 .toUtf8();
     }
     return std::nullopt;
+}
+
+bool DiagnoseRequested(int argc, const char* const* argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--diagnose") == 0)
+            return true;
+    }
+    return false;
 }

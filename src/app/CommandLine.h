@@ -7,3 +7,6 @@
 // The text to print for "--version" or "--help" (the first of them wins),
 // or nothing: every other argument is ignored and the program starts.
 std::optional<QByteArray> CommandLineAnswer(int argc, const char* const* argv);
+
+// Whether the arguments ask for the diagnostic report ("--diagnose").
+bool DiagnoseRequested(int argc, const char* const* argv);

@@ -1,6 +1,7 @@
 // Process entry: the start-up in its fixed order.
 
 #include "CommandLine.h"
+#include "Diagnose.h"
 #include "EngineStart.h"
 #include "SingleInstance.h"
 
@@ -9,6 +10,7 @@
 #include "engine/qt/QtBrowserEngine.h"
 #include "page/CacheReset.h"
 #include "platform/DataFolder.h"
+#include "platform/InputMethod.h"
 #include "platform/Platform.h"
 #include "platform/ShellMessage.h"
 #include "service/ServiceHost.h"
@@ -18,6 +20,7 @@
 #include "widgets/AppMessageBox.h"
 
 #include <QApplication>
+#include <QDebug>
 #include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -31,6 +34,10 @@ int main(int argc, char* argv[])
     // or is written.
     if (const std::optional<QByteArray> answer = CommandLineAnswer(argc, argv)) {
         std::fputs(answer->constData(), stdout);
+        return 0;
+    }
+    if (DiagnoseRequested(argc, argv)) {
+        std::fputs(DiagnosticReport(argc, argv).toUtf8().constData(), stdout);
         return 0;
     }
 
@@ -60,6 +67,14 @@ int main(int argc, char* argv[])
             ChosenPlatform(qgetenv("QT_QPA_PLATFORM"), qgetenv("WAYLAND_DISPLAY"), qgetenv("DISPLAY"), arguments);
         !platform.isEmpty())
         startEnvironment.Set("QT_QPA_PLATFORM", platform);
+    // A desktop that runs fcitx5 or IBus but names no module for this
+    // toolkit would leave the pages without Chinese input.
+    if (qEnvironmentVariableIsEmpty("QT_IM_MODULE")) {
+        if (const TInputMethodChoice input = ChooseInputMethod(Platform::InputMethodFacts()); input.Chosen) {
+            qInfo().noquote() << QStringLiteral("Input method: %1 (running, named by no QT_IM_MODULE)").arg(input.Module);
+            startEnvironment.Set("QT_IM_MODULE", input.Module.toUtf8());
+        }
+    }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false); // the window hides to the tray; only an exit ends the loop

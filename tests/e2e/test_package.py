@@ -189,6 +189,17 @@ class InstalledPackage(unittest.TestCase):
         # A package for the demo service says so.
         self.assertEqual(out.decode(), "VelmarERP 1.0.0.2（演示版：服务地址 127.0.0.1:8765，仅供试用）\n")
         self.assertFalse(os.path.exists(os.path.join(self.home, ".local")))
+        # Chinese input needs fcitx5's module for the toolkit; the package asks for it.
+        recommends = run(["dpkg-deb", "-f", self.deb, "Recommends"]).stdout
+        self.assertIn("fcitx5-frontend-qt6", recommends)
+        # The diagnostic report names versions and the input method, and writes nothing either.
+        report = self.as_user(["velmar-erp", "--diagnose"], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        out, err = report.communicate(timeout=30)
+        self.assertEqual(report.returncode, 0, err)
+        self.assertIn("浏览器引擎：Chromium ", out.decode())
+        self.assertIn("输入法模块：", out.decode())
+        self.assertIn("数据文件夹：尚未建立", out.decode())
+        self.assertFalse(os.path.exists(os.path.join(self.home, ".local")))
 
         # First start: the login request reaches the service, and no
         # debugging port opens.

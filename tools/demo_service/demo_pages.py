@@ -99,7 +99,7 @@ FEATURES = (
      (("/pages/gbk.html", "旧版公告", "f-gbk"),)),
     ("页内查找与按键", "查找页面中恰好出现两次的词；另一页面自己处理 F5 键。",
      (("/pages/find.html", "查找", "f-find"), ("/pages/keys.html", "自行处理 F5", "f-keys"),
-      ("/pages/draft.html", "未保存的草稿", "f-draft"))),
+      ("/pages/draft.html", "未保存的草稿", "f-draft"), ("/pages/scan.html", "扫码录入", "f-scan"))),
     ("页面崩溃", "让页面进程崩溃，客户端应显示可重新加载的提示页。",
      (("/pages/crash.html", "崩溃测试", "f-crash"),)),
     ("弹窗泛滥", "页面在循环中不断打开弹出窗口。",
@@ -388,6 +388,26 @@ window.addEventListener('beforeunload', function (e) {
   e.returnValue = '';
 });
 """
+
+
+SCAN_SCRIPT = r"""
+var field = document.getElementById('code');
+field.addEventListener('keydown', function (e) {
+  if (e.key !== 'Enter') return;
+  e.preventDefault();
+  var row = document.createElement('li');
+  row.textContent = field.value;
+  document.getElementById('codes').appendChild(row);
+  field.value = '';
+});
+"""
+
+
+def scan_page(user):
+    body = ('<h1>扫码录入</h1>\n<p class="lead">扫码枪像键盘一样输入：一串字符后接回车。每次回车把编码记入下表。</p>\n'
+            '<div class="card"><input type="text" id="code" autofocus placeholder="在此扫码" style="width:100%">\n'
+            '<ol id="codes"></ol></div>\n' + script(SCAN_SCRIPT))
+    return layout("扫码录入", body, user, "features")
 
 
 def draft_page(user):

@@ -839,6 +839,9 @@ class DemoHandler(BaseHTTPRequestHandler):
     def handle_draft(self):
         self.send_page(demo_pages.draft_page(self.user()))
 
+    def handle_scan(self):
+        self.send_page(demo_pages.scan_page(self.user()))
+
     def handle_keys(self):
         self.send_page(demo_pages.keys_page(self.user()))
 
@@ -914,6 +917,7 @@ ROUTES = {
     "/pages/fullscreen.html": DemoHandler.handle_fullscreen,
     "/pages/find.html": DemoHandler.handle_find,
     "/pages/draft.html": DemoHandler.handle_draft,
+    "/pages/scan.html": DemoHandler.handle_scan,
     "/pages/keys.html": DemoHandler.handle_keys,
     "/pages/crash.html": DemoHandler.handle_crash,
     "/pages/gbk.html": DemoHandler.handle_gbk,

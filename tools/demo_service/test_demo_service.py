@@ -504,6 +504,7 @@ FEATURE_PAGES = (
       "doPrompt(", "NERITH:RELOGIN:", "NERITH:CLEAR_CACHE:")),
     ("/pages/find.html", "text/html; charset=utf-8", ("Marigold", "紫藤苑")),
     ("/pages/draft.html", "text/html; charset=utf-8", ("beforeunload", 'id="draft"')),
+    ("/pages/scan.html", "text/html; charset=utf-8", ('id="code"', "e.key !== 'Enter'")),
     ("/pages/keys.html", "text/html; charset=utf-8", ("e.key === 'F5'", "preventDefault()", "document.title")),
     ("/pages/crash.html", "text/html; charset=utf-8", ('onclick="exhaust()"', "new Array(131072)")),
     ("/pages/flood.html", "text/html; charset=utf-8", ("setInterval(", "window.open(")),
