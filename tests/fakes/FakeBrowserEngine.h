@@ -34,12 +34,21 @@ public:
     void SetDefaultTextEncoding(const QString& encoding) override { TextEncoding = encoding; }
     void SetClipboardAccess(bool allowed) override { ClipboardAccess = allowed; }
     // A page without a "leave" handler agrees at once; with one (StaysOnRequest) it keeps quiet.
+    // A page that AsksOnRequest puts its question up as the engine does (a
+    // confirm box) and leaves only when the user agrees.
     void RequestClose() override
     {
         ++CloseRequests;
+        if (AsksOnRequest) {
+            if (RaiseJsDialog({QUrl(FUrl), TJsDialogType::Confirm, LeaveQuestion, {}}).Success)
+                Q_EMIT CloseRequested();
+            return;
+        }
         if (!StaysOnRequest)
             Q_EMIT CloseRequested();
     }
+    static inline const QString LeaveQuestion = QStringLiteral("您确定要离开此页面吗？ 您所做的更改不会被保存。");
+    bool AsksOnRequest = false;
     QByteArray SaveHistory() const override { return ("history:" + FUrl).toUtf8(); }
     void RestoreHistory(const QByteArray& history) override { RestoredHistory = history; }
     QByteArray RestoredHistory;

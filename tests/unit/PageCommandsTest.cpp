@@ -515,6 +515,47 @@ TEST_F(PageCommands, ClearCacheClosesWithoutAQuestionAndStartsTheScript)
     EXPECT_TRUE(FDialogs.empty());
 }
 
+TEST_F(PageCommands, ResetAndReloginAskEveryOtherPageAndStayingCancelsThem)
+{
+    FForm->Registry().OpenAddressTab(QStringLiteral("http://%1/pages/draft.html").arg(ServiceHost()));
+    ASSERT_EQ(FEngine.Views.size(), 2u);
+    QPointer<TFakeChromium> draft = FEngine.Views.back();
+    draft->AsksOnRequest = true;
+    const auto drafts = [this] { return FForm->Registry().VisibleTabs().size(); };
+
+    // The user stays on the draft: no reset, nothing closes, nothing starts.
+    FAnswer = IDNO;
+    EXPECT_TRUE(Dialog(TJsDialogType::Alert, QStringLiteral("NERITH:CLEAR_CACHE:")).Handled);
+    ASSERT_EQ(FBoxes.size(), 1u);
+    EXPECT_EQ(FBoxes[0].Text, TFakeChromium::LeaveQuestion);
+    EXPECT_EQ(View().CloseRequests, 0); // the asking page is not asked
+    EXPECT_TRUE(FStarted.empty());
+    EXPECT_FALSE(FForm->FClosing);
+    EXPECT_TRUE(FForm->isVisible());
+    ASSERT_TRUE(draft);
+    EXPECT_EQ(drafts(), 2u);
+    EXPECT_FALSE(QFile::exists(FData.File(QStringLiteral("ClearCache.sh"))));
+
+    // The relogin's own question, then the page's: staying keeps both.
+    FBoxes.clear();
+    FMessages.Answers = {IDYES, IDNO};
+    Dialog(TJsDialogType::Alert, QStringLiteral("NERITH:RELOGIN:"));
+    ASSERT_EQ(FBoxes.size(), 2u);
+    EXPECT_EQ(FBoxes[1].Text, TFakeChromium::LeaveQuestion);
+    EXPECT_TRUE(FStarted.empty());
+    EXPECT_TRUE(FForm->isVisible());
+
+    // Leaving: the reset goes on.
+    FBoxes.clear();
+    FMessages.Answers.clear();
+    FAnswer = IDYES;
+    Dialog(TJsDialogType::Alert, QStringLiteral("NERITH:CLEAR_CACHE:"));
+    EXPECT_EQ(FBoxes.size(), 1u);
+    EXPECT_TRUE(FForm->FClosing);
+    ASSERT_EQ(FStarted.size(), 1u);
+    EXPECT_EQ(FStarted[0].Program, QStringLiteral("/bin/sh"));
+}
+
 TEST_F(PageCommands, AnUnwritableScriptIsReportedAndNothingStarts)
 {
     ASSERT_TRUE(QDir().mkpath(FData.File(QStringLiteral("ClearCache.sh/blocked"))));

@@ -33,6 +33,11 @@ TMessageBoxRecorder::TMessageBoxRecorder(int answer)
 {
     SetMessageBoxHook([this](const QString& caption, const QString& text, int flags) {
         Boxes.push_back({caption, text, flags});
+        if (!Answers.empty()) {
+            const int next = Answers.front();
+            Answers.erase(Answers.begin());
+            return next;
+        }
         return Answer;
     });
 }

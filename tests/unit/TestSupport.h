@@ -55,6 +55,7 @@ public:
 
     std::vector<TRecordedBox> Boxes;
     int Answer;
+    std::vector<int> Answers; // answers for the next boxes in turn, before Answer
 };
 
 // Runs the event loop until done() is true or timeoutMs passed; gives done().

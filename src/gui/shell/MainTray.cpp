@@ -14,6 +14,7 @@
 #include "windows/About.h"
 #include "windows/Setting.h"
 
+#include <QDebug>
 #include <QAction>
 #include <QMenu>
 #include <QSystemTrayIcon>
@@ -93,6 +94,12 @@ void TFormMain::NReloginClick()
 
 void TFormMain::ClearCacheAndRestart()
 {
+    // Every tab closes: a page with unsaved input may keep them (the page
+    // that asked for the reset is inside its own box and goes along).
+    if (!FLeave->AskAllToLeave()) {
+        qInfo().noquote() << QStringLiteral("Cache reset cancelled: a page kept its unsaved input");
+        return;
+    }
     // Taken while every view still lives: the engine writes its cookie file
     // late, and a sign-in just before the reset would be lost with it.
     FEngine.SaveCookieChanges(DataFile(QLatin1String(CookieChangesName)));
