@@ -86,6 +86,34 @@ class Everyday(ClientTestCase):
         self.assertIn("子页面 4711", text)
         wait_for(lambda: not self.new_windows(), 20, what="the print window to close")
 
+    def test_print_in_a_frame_prints_the_frames_document_alone_with_its_typed_input(self):
+        self.start_client()
+        page = self.login_page()
+        page.navigate(self.service.base + "/pages/receipt_framed.html?id=1")
+        wait_for(lambda: page.evaluate("!!(frames[0] && frames[0].document.readyState == 'complete' && "
+                                       "frames[0].document.getElementById('note'))"), 20, what="the receipt's frame")
+        page.evaluate("frames[0].document.getElementById('note').value = '已核对'")
+        # The frame's own button, as the user presses it.
+        self.later(page, "frames[0].document.getElementById('btn-print').click()")
+        preview = self.window_named("打印预览")
+        time.sleep(2)
+        self.desktop.screenshot("everyday-frame-print-preview.png")
+        self.press(preview, "Return")
+        dialog = self.window_named("打印")
+        time.sleep(1)
+        self.press(dialog, "Return")
+        pdf = wait_for(lambda: glob.glob(os.path.join(self.home, "*.pdf")), 30, what="the printed PDF")[0]
+        wait_for(lambda: subprocess.run(["pdftotext", pdf, "-"], capture_output=True).returncode == 0, 20,
+                 what="a complete PDF")
+        text = subprocess.run(["pdftotext", pdf, "-"], capture_output=True, text=True).stdout
+        self.assertIn("VELMAR-FRAMED-RECEIPT-", text)
+        self.assertNotIn("VELMAR-OUTSIDE-FRAME", text)
+        self.assertNotIn("收据管理", text)
+        self.assertIn("已核对", text)  # what was typed into the frame before printing
+        wait_for(lambda: not self.new_windows(), 20, what="the print window to close")
+        # The page around the frame stays as it was, and prints whole from its own print().
+        self.assertEqual(page.evaluate("location.pathname"), "/pages/receipt_framed.html")
+
     def test_printing_cancelled_while_the_engine_works_leaves_the_client_up(self):
         client = self.start_client()
         page = self.login_page()

@@ -1,5 +1,7 @@
 #include "FakeBrowserEngine.h"
 
+#include <QTimer>
+
 #include <QBuffer>
 #include <QPainter>
 #include <QPdfWriter>
@@ -197,4 +199,23 @@ void TFakeDownloadItem::End(TState state)
     FState = state;
     Q_EMIT Changed();
     Q_EMIT Finished();
+}
+
+TChromium* TFakeChromium::CopyOfDocument(const TFrameDocument& document, QWidget* parent)
+{
+    if (NoCopies)
+        return nullptr;
+    auto* copy = new TFakeChromium(parent);
+    copy->Document = document;
+    copy->FUrl = document.Url.toString();
+    LastCopy = copy;
+    const bool fails = CopyFails;
+    QTimer::singleShot(0, copy, [copy, fails] {
+        TLoadResult result;
+        result.Url = copy->Document.Url;
+        result.Ok = !fails;
+        result.ErrorCode = fails ? -2 : 0;
+        Q_EMIT copy->LoadFinished(result);
+    });
+    return copy;
 }

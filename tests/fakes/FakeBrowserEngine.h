@@ -61,6 +61,13 @@ public:
     void Print(QPrinter* printer, std::function<void(bool ok)> done) override;
     void PrintToPdf(const QString& path, const QPageLayout& layout, std::function<void(bool ok)> done) override;
     void ExitFullScreen() override { ++ExitFullScreenCount; }
+    // A copy of a frame's document: a view of its own that has loaded it
+    // once the events run (or fails to, with CopyFails); none with NoCopies.
+    TChromium* CopyOfDocument(const TFrameDocument& document, QWidget* parent) override;
+    TFrameDocument Document;
+    bool NoCopies = false;
+    bool CopyFails = false;
+    QPointer<TFakeChromium> LastCopy;
 
     struct TPermissionAnswer
     {

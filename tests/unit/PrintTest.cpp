@@ -49,6 +49,37 @@ TEST_F(PrintController, OnePrintWindowAtATimeAndAFailedPrintSaysSo)
     EXPECT_TRUE(WaitUntil([&] { return FController.Window() == nullptr; }));
 }
 
+TEST_F(PrintController, AFramesPrintPrintsACopyOfItsDocumentAndFallsBackToThePage)
+{
+    const TFrameDocument receipt{QUrl(QStringLiteral("http://127.0.0.1:8765/pages/receipt_frame.html")),
+                                 QStringLiteral("<p>收据</p>")};
+    Q_EMIT FView->FramePrintRequested(receipt);
+    Q_EMIT FView->FramePrintRequested(receipt); // a second one while the first copy loads
+    const QPointer<TFakeChromium> copy = FView->LastCopy;
+    ASSERT_TRUE(copy);
+    EXPECT_FALSE(copy->isVisible());
+    EXPECT_EQ(copy->Document.Html, receipt.Html);
+    EXPECT_EQ(FController.Window(), nullptr); // not before the copy has loaded
+    ASSERT_TRUE(WaitUntil([&] { return FController.Window() != nullptr; }));
+    EXPECT_EQ(FController.Window()->View(), copy.data()); // the frame's copy prints, not the page
+    EXPECT_EQ(FOwner.findChildren<TFormPrint*>().size(), 1);
+
+    // The copy goes with its print window.
+    FController.Window()->reject();
+    EXPECT_TRUE(WaitUntil([&] { return copy.isNull(); }));
+
+    // Without a copy, or when it cannot load, the whole page prints as before.
+    for (const bool fails : {false, true}) {
+        FView->NoCopies = !fails;
+        FView->CopyFails = fails;
+        Q_EMIT FView->FramePrintRequested(receipt);
+        ASSERT_TRUE(WaitUntil([&] { return FController.Window() != nullptr; })) << fails;
+        EXPECT_EQ(FController.Window()->View(), FView.data()) << fails;
+        FController.Window()->reject();
+        ASSERT_TRUE(WaitUntil([&] { return FController.Window() == nullptr; })) << fails;
+    }
+}
+
 // Closing the print window while the engine still paints on its printer
 // only hides it; it ends when the engine reports back, without a word.
 TEST_F(PrintController, ClosedWhilePrintingItEndsWhenTheEngineIsDone)

@@ -86,7 +86,8 @@ FEATURES = (
     ("导出与下载", "小文件、20 MB 慢速下载、中途断开、超出声明长度等各种下载。",
      (("/pages/downloads.html", "下载中心", "f-downloads"),)),
     ("打印收据", "收据页面的「打印收据」按钮调用 window.print()。",
-     (("/receipts", "收据列表", "f-receipts"), ("/pages/receipt.html?id=1", "收据 SJ-20240815-001", "f-receipt"))),
+     (("/receipts", "收据列表", "f-receipts"), ("/pages/receipt.html?id=1", "收据 SJ-20240815-001", "f-receipt"),
+      ("/pages/receipt_framed.html?id=1", "框架中的收据", "f-receipt-framed"))),
     ("合同 PDF", "合同以 PDF 返回，应在标签页中直接显示；另有截断的和假的 PDF。",
      (("/contracts", "合同列表", "f-contracts"), ("/docs/contract.pdf?id=1", "合同 PDF", "f-pdf"))),
     ("通知与定位", "网页请求通知权限、发送通知、获取位置，以及摄像头、麦克风等权限请求。",
@@ -234,6 +235,30 @@ def receipt(user, ident):
             '<p>收款单位：Velmar 房产经纪有限公司（盖章）</p>\n<p id="marker"><code>%s</code></p></div>'
             % (number, contract[1], esc(payer), item, format(amount, ","), date, marker))
     return layout("收据 " + number, body, user, "receipts")
+
+
+def receipt_frame(ident):
+    """A receipt as many ERP pages show it: a document of its own inside a
+    frame, with its own print button and a note typed before printing."""
+    row = find(RECEIPTS, ident) or RECEIPTS[0]
+    _, number, _, payer, item, amount, date = row
+    marker = "VELMAR-FRAMED-RECEIPT-" + number.replace("-", "")
+    return ('<!DOCTYPE html>\n<html lang="zh-CN"><head><meta charset="utf-8"><title>收据 %s</title>'
+            '<link rel="stylesheet" href="/static/demo.css"></head>\n<body>'
+            '<p class="noprint"><button id="btn-print" onclick="window.print()">打印收据</button></p>\n'
+            '<div class="receipt"><h1>收 据</h1>\n<table class="list kv">'
+            '<tr><td>收据编号</td><td>%s</td></tr><tr><td>付款人</td><td>%s</td></tr>'
+            '<tr><td>收款项目</td><td>%s</td></tr><tr><td>金额</td><td>¥%s 元</td></tr><tr><td>日期</td><td>%s</td></tr>'
+            '</table>\n<p>备注：<input type="text" id="note" size="30"></p>\n<p><code>%s</code></p></div>'
+            '</body></html>\n' % (number, number, esc(payer), item, format(amount, ","), date, marker))
+
+
+def receipt_framed(user, ident):
+    body = ('<h1>收据管理</h1>\n<p class="lead">收据在下面的框架中；框架里的「打印收据」只打印框架中的收据，'
+            '不打印本页其他内容。</p>\n<p><code>VELMAR-OUTSIDE-FRAME</code></p>\n'
+            '<iframe id="receipt-frame" src="/pages/receipt_frame.html?id=%d" '
+            'style="width:100%%;height:420px;border:1px solid #ccd"></iframe>' % ident)
+    return layout("收据管理", body, user, "receipts")
 
 
 # ---- feature pages -----------------------------------------------------------

@@ -480,6 +480,12 @@ class DemoHandler(BaseHTTPRequestHandler):
         else:
             self._reply(200, photo, "image/png", no_store=False)
 
+    def handle_receipt_frame(self):
+        self.send_page(demo_pages.receipt_frame(self.int_arg("id", 1, 0, 10 ** 6)))
+
+    def handle_receipt_framed(self):
+        self.send_page(demo_pages.receipt_framed(self.user(), self.int_arg("id", 1, 0, 10 ** 6)))
+
     def handle_receipt(self):
         self.send_page(demo_pages.receipt(self.user(), self.int_arg("id", 1, 0, 10 ** 6)))
 
@@ -909,6 +915,8 @@ ROUTES = {
     "/files/stall.bin": DemoHandler.handle_stalled_file,
     "/files/overlong.bin": DemoHandler.handle_overlong_file,
     "/pages/receipt.html": DemoHandler.handle_receipt,
+    "/pages/receipt_frame.html": DemoHandler.handle_receipt_frame,
+    "/pages/receipt_framed.html": DemoHandler.handle_receipt_framed,
     "/docs/contract.pdf": DemoHandler.handle_contract_pdf,
     "/docs/truncated.pdf": DemoHandler.handle_truncated_pdf,
     "/docs/not-a-pdf.pdf": DemoHandler.handle_fake_pdf,

@@ -168,6 +168,15 @@ struct TClientCertificateRequest
     QList<QSslCertificate> Certificates;
 };
 
+// A frame's document as it stood when the frame called print(): its
+// address (the base of its relative links) and its markup, with what was
+// typed into its fields.
+struct TFrameDocument
+{
+    QUrl Url;
+    QString Html;
+};
+
 // The hooks whose answer the engine waits for: it asks, the handler fills in
 // the reply before returning. Everything else a view reports is a signal.
 // The defaults answer as if no handler were set.
@@ -271,6 +280,15 @@ public:
     virtual void PrintToPdfData(const QPageLayout& layout, std::function<void(const QByteArray& pdf)> done) = 0;
     // Leaves the page's full screen, as Esc does in a browser.
     virtual void ExitFullScreen() = 0;
+    // A view of its own (hidden, a child of parent) showing document without
+    // running its scripts, to print a frame by itself; LoadFinished follows.
+    // nullptr when the engine cannot (the document is too large).
+    virtual TChromium* CopyOfDocument(const TFrameDocument& document, QWidget* parent)
+    {
+        (void)document;
+        (void)parent;
+        return nullptr;
+    }
 
     // The owner's number for this view (the id of the tab page it was made in).
     int Tag = 0;
@@ -286,6 +304,9 @@ Q_SIGNALS:
     void ContextMenuCommand(const TContextMenuParams& params, int commandId);
     // The page called window.print().
     void PrintRequested();
+    // A frame of the page called its print(): that frame's document alone is
+    // to be printed, as browsers do.
+    void FramePrintRequested(const TFrameDocument& document);
     // The page's process ended; the view shows nothing until it loads again.
     void RenderProcessTerminated(TRenderTermination status, int exitCode);
     // The page wants a feature; answer with SetFeaturePermission.

@@ -4,11 +4,14 @@
 #include <QContextMenuEvent>
 #include <QDataStream>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QPrinter>
+#include <QRandomGenerator>
 #include <QWebEngineCertificateError>
 #include <QWebEngineClientCertificateSelection>
 #include <QWebEngineContextMenuRequest>
@@ -19,6 +22,8 @@
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
@@ -72,6 +77,82 @@ bool IsPageScheme(const QString& scheme)
     return page.contains(scheme.toLower());
 }
 
+// What a frame's print() sends the shell: this prefix, then the document as
+// JSON. The prefix is new with every run, so a page cannot write it itself.
+const QString& FramePrintPrefix()
+{
+    static const QString prefix = QStringLiteral("velmar-print-frame-%1:")
+                                      .arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
+    return prefix;
+}
+
+// In every frame but the top one, print() hands the frame's document (with
+// what was typed into it) to the shell instead of printing the whole page.
+// Runs before the page's own scripts, so it keeps the console and JSON it
+// found.
+QWebEngineScript FramePrintScript()
+{
+    static const char source[] = R"JS((function () {
+  if (window === window.top) return;
+  var send = console.info.bind(console);
+  var stringify = JSON.stringify;
+  var prefix = 'PREFIX';
+  function snapshot() {
+    var doc = document;
+    var root = doc.documentElement.cloneNode(true);
+    var from = doc.documentElement.querySelectorAll('input, textarea, select, canvas');
+    var to = root.querySelectorAll('input, textarea, select, canvas');
+    for (var i = 0; i < from.length && i < to.length; ++i) {
+      var a = from[i], b = to[i];
+      if (a.tagName === 'INPUT') {
+        if (a.type === 'checkbox' || a.type === 'radio') {
+          if (a.checked) b.setAttribute('checked', ''); else b.removeAttribute('checked');
+        } else if (a.type !== 'password' && a.type !== 'file') {
+          b.setAttribute('value', a.value);
+        }
+      } else if (a.tagName === 'TEXTAREA') {
+        b.textContent = a.value;
+      } else if (a.tagName === 'SELECT') {
+        for (var j = 0; j < a.options.length && j < b.options.length; ++j) {
+          if (a.options[j].selected) b.options[j].setAttribute('selected', '');
+          else b.options[j].removeAttribute('selected');
+        }
+      } else if (a.tagName === 'CANVAS') {
+        try {
+          var picture = doc.createElement('img');
+          picture.src = a.toDataURL();
+          picture.width = a.width;
+          picture.height = a.height;
+          picture.setAttribute('style', a.getAttribute('style') || '');
+          b.parentNode.replaceChild(picture, b);
+        } catch (e) { /* a canvas with another site's pictures cannot be read */ }
+      }
+    }
+    var scripts = root.querySelectorAll('script');
+    for (var k = 0; k < scripts.length; ++k) scripts[k].parentNode.removeChild(scripts[k]);
+    var head = root.querySelector('head');
+    if (!head) { head = doc.createElement('head'); root.insertBefore(head, root.firstChild); }
+    var base = doc.createElement('base');
+    base.setAttribute('href', doc.baseURI);
+    head.insertBefore(base, head.firstChild);
+    return '<!DOCTYPE html>' + root.outerHTML;
+  }
+  var print = function () {
+    send(prefix + stringify({url: document.baseURI, html: snapshot()}));
+  };
+  Object.defineProperty(window, 'print', {value: print, writable: true, configurable: true});
+})();)JS";
+    QWebEngineScript script;
+    script.setName(QStringLiteral("velmar-frame-print"));
+    script.setWorldId(QWebEngineScript::MainWorld); // the page's own print() is replaced
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setRunsOnSubFrames(true);
+    QString code = QString::fromUtf8(source);
+    code.replace(QLatin1String("PREFIX"), FramePrintPrefix()); // letters, digits and dashes only
+    script.setSourceCode(code);
+    return script;
+}
+
 } // namespace
 
 class TQtWebPage : public QWebEnginePage
@@ -123,6 +204,19 @@ protected:
         if (result)
             *result = reply.UserInput;
         return true;
+    }
+
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int lineNumber,
+                                  const QString& sourceID) override
+    {
+        if (message.startsWith(FramePrintPrefix())) {
+            const QJsonObject sent = QJsonDocument::fromJson(message.mid(FramePrintPrefix().size()).toUtf8()).object();
+            const QUrl url(sent.value(QLatin1String("url")).toString());
+            if (url.isValid())
+                Q_EMIT FOwner->FramePrintRequested({url, sent.value(QLatin1String("html")).toString()});
+            return;
+        }
+        QWebEnginePage::javaScriptConsoleMessage(level, message, lineNumber, sourceID);
     }
 
 private:
@@ -231,6 +325,7 @@ TQtChromium::TQtChromium(QWebEngineProfile* profile, QWidget* parent)
     // A file dropped a little beside a page's drop zone must not replace the
     // page (and the form typed into it); drops into a drop zone still arrive.
     page->settings()->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
+    page->scripts().insert(FramePrintScript());
     // The page's keys and wheel go to a child the view makes (and may
     // replace); watching it lets the shell see a key before the page does.
     FView->installEventFilter(this);
@@ -717,3 +812,17 @@ void TQtChromium::RaiseContextMenu(QWidget* menuParent, const QPoint& globalPos)
 }
 
 #include "QtChromium.moc"
+
+TChromium* TQtChromium::CopyOfDocument(const TFrameDocument& document, QWidget* parent)
+{
+    // The engine takes the markup as a data address, which it limits to 2 MB.
+    constexpr qsizetype MaxMarkup = 2 * 1000 * 1000;
+    if (!FPage || document.Html.toUtf8().size() > MaxMarkup)
+        return nullptr;
+    auto* copy = new TQtChromium(FPage->profile(), parent);
+    copy->hide();
+    // A snapshot to print: its scripts would change it, or print again.
+    copy->FPage->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    copy->FPage->setHtml(document.Html, document.Url);
+    return copy;
+}

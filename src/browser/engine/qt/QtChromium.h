@@ -43,6 +43,7 @@ public:
     void PrintToPdf(const QString& path, const QPageLayout& layout, std::function<void(bool ok)> done) override;
     void PrintToPdfData(const QPageLayout& layout, std::function<void(const QByteArray& pdf)> done) override;
     void ExitFullScreen() override;
+    TChromium* CopyOfDocument(const TFrameDocument& document, QWidget* parent) override;
 
     QWebEnginePage* Page() const;
     QWebEngineView* View() const;
