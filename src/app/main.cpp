@@ -6,6 +6,7 @@
 #include "SingleInstance.h"
 
 #include "config/ConfigFile.h"
+#include "config/Policy.h"
 #include "core/Global.h"
 #include "engine/qt/QtBrowserEngine.h"
 #include "page/CacheReset.h"
@@ -17,6 +18,7 @@
 #include "shell/Main.h"
 #include "shell/ShellMessages.h"
 #include "util/EnvironmentOverride.h"
+#include "util/Log.h"
 #include "widgets/AppMessageBox.h"
 
 #include <QApplication>
@@ -52,7 +54,25 @@ int main(int argc, char* argv[])
         security = TConfigFile().ReadSecurity();
         network = TConfigFile().ReadNetwork();
     }
-    const TEngineSettings settings = BuildEngineSettings(gDataDir, Platform::IsRunningAsRoot(), security, network);
+    TLogOptions logging;
+    if (!gDataDir.isEmpty())
+        logging = TConfigFile().ReadLog();
+    // The support log, when configured or asked for: from here on it holds
+    // every message of the program.
+    if (const std::optional<QString> logFile = LogFileArgument(argc, argv))
+        StartLog(*logFile, qint64(logging.MaxSizeKb) * 1024);
+    else if (logging.Enabled && !gDataDir.isEmpty())
+        StartLog(DataFile(QLatin1String(LogFileName)), qint64(logging.MaxSizeKb) * 1024);
+    if (!LogPath().isEmpty()) {
+        qInfo().noquote() << QStringLiteral("Start: VelmarERP %1, Qt %2, data folder %3, service %4, policy %5 (%6)")
+                                 .arg(QLatin1String(ClientVersion), QLatin1String(qVersion()), gDataDir, ServiceHost(),
+                                      gPolicyFile,
+                                      TPolicy::Current()->Exists()
+                                          ? QStringLiteral("%1 keys fixed").arg(TPolicy::Current()->Entries().size())
+                                          : QStringLiteral("none"));
+    }
+    TEngineSettings settings = BuildEngineSettings(gDataDir, Platform::IsRunningAsRoot(), security, network);
+    settings.LogPageErrors = logging.ConsoleErrors && !LogPath().isEmpty();
     // What the engine and the toolkit read from the environment at start;
     // programs started later (the desktop's opener, the updater, this
     // program again) get the user's own environment back.
@@ -133,5 +153,6 @@ int main(int argc, char* argv[])
         exitCode = app.exec();
     }
     // 6. The window is gone (and with it the lock); the engine shuts down last.
+    qInfo().noquote() << QStringLiteral("End: exit code %1").arg(exitCode);
     return exitCode;
 }

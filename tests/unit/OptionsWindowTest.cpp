@@ -1,4 +1,5 @@
 #include "config/ConfigFile.h"
+#include "config/Policy.h"
 #include "widgets/AppMessageBox.h"
 #include "widgets/ShutdownFlags.h"
 #include "windows/Options.h"
@@ -6,6 +7,10 @@
 #include "TestSupport.h"
 
 #include <QButtonGroup>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -126,6 +131,50 @@ TEST(OptionsWindow, TheProxyIsCheckedBeforeItIsStored)
     ASSERT_EQ(boxes.size(), 2);
     EXPECT_TRUE(boxes[1].contains(QStringLiteral("重新启动")));
     SetMessageBoxHook(nullptr);
+}
+
+TEST(OptionsWindow, WhatTheAdministratorFixedIsShownLockedAndTheReportNamesIt)
+{
+    TScratchDir dir;
+    const QString ini = dir.File(QStringLiteral("config.ini"));
+    WriteBytes(ini, "[PROXY]\nMode=manual\nServer=user-proxy:3128\n"
+                    "[PERMISSIONS]\ncamera@https://a.example=1\n");
+    WriteBytes(dir.File(QStringLiteral("policy.ini")),
+               "[PROXY]\nMode=direct\n[PERMISSIONS]\nnotifications@https://erp.example=0\n");
+    const QString previous = gPolicyFile;
+    gPolicyFile = dir.File(QStringLiteral("policy.ini"));
+    int answer = IDYES;
+    SetMessageBoxHook([&](const QString&, const QString&, int) { return answer; });
+    {
+        TFormOptions form(ini, nullptr, nullptr);
+        form.SetEngineVersion(QStringLiteral("Chromium 102（安全补丁 108）"));
+        form.ShowAndRaise();
+        using M = TNetworkOptions::TProxyMode;
+        EXPECT_EQ(form.GroupProxyMode->checkedId(), static_cast<int>(M::Direct));
+        EXPECT_FALSE(form.LabelProxyLocked->isHidden()); // on its tab
+        EXPECT_TRUE(form.LabelProxyLocked->text().contains(gPolicyFile));
+        EXPECT_FALSE(form.ButtonSaveProxy->isEnabled());
+        EXPECT_FALSE(form.GroupProxyMode->button(static_cast<int>(M::Manual))->isEnabled());
+        EXPECT_FALSE(form.EditProxyServer->isEnabled());
+
+        // The administrator's answer is listed but cannot be taken back.
+        ASSERT_EQ(form.ListPermissions->topLevelItemCount(), 2);
+        EXPECT_EQ(Column(*form.ListPermissions, 3),
+                  (QStringList{QStringLiteral("拒绝（管理员设定）"), QStringLiteral("允许")}));
+        EXPECT_FALSE(form.ListPermissions->topLevelItem(0)->flags() & Qt::ItemIsSelectable);
+        form.ButtonForgetAllPermissionsClick();
+        EXPECT_EQ(Column(*form.ListPermissions, 3), QStringList{QStringLiteral("拒绝（管理员设定）")});
+
+        // The report names the engine and the policy; one click copies it.
+        const QString report = form.TextDiagnostics->toPlainText();
+        EXPECT_TRUE(report.contains(QStringLiteral("浏览器引擎：Chromium 102（安全补丁 108）")));
+        EXPECT_TRUE(report.contains(QStringLiteral("管理员策略：%1，生效 2 项").arg(gPolicyFile))) << report.toStdString();
+        EXPECT_TRUE(report.contains(QStringLiteral("PROXY/Mode=direct")));
+        form.ButtonCopyDiagnostics->click();
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), report);
+    }
+    SetMessageBoxHook(nullptr);
+    gPolicyFile = previous;
 }
 
 } // namespace

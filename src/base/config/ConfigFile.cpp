@@ -1,7 +1,10 @@
 #include "config/ConfigFile.h"
 
+#include "config/Policy.h"
+
 #include "config/IniText.h"
 #include "core/Global.h"
+#include "util/AppError.h"
 
 #include <QDebug>
 #include <QUrl>
@@ -37,8 +40,57 @@ QString ConfigFilePath()
 }
 
 TConfigFile::TConfigFile(const QString& path)
-    : FIni(path)
+    : FIni(path), FPolicy(TPolicy::Current())
 {
+}
+
+QString TConfigFile::Read(const QString& section, const QString& key, const QString& defaultValue) const
+{
+    if (const std::optional<QString> fixed = FPolicy->Value(section, key))
+        return *fixed;
+    // A group the administrator fixed is taken from the policy alone.
+    if (FPolicy->LocksSection(section) && section == QLatin1String("PROXY"))
+        return defaultValue;
+    return FIni.ReadString(section, key, defaultValue);
+}
+
+QList<QPair<QString, QString>> TConfigFile::ReadMergedSection(const QString& section) const
+{
+    QList<QPair<QString, QString>> values = FPolicy->Section(section);
+    for (const auto& [key, value] : FIni.ReadSection(section))
+        if (!FPolicy->Locks(section, key))
+            values.append({key, value});
+    return values;
+}
+
+bool TConfigFile::Locked(const QString& section, const QString& key) const
+{
+    return key.isEmpty() ? FPolicy->LocksSection(section) : FPolicy->Locks(section, key);
+}
+
+const TPolicy& TConfigFile::Policy() const
+{
+    return *FPolicy;
+}
+
+TUpdateOptions TConfigFile::ReadUpdate() const
+{
+    TUpdateOptions options;
+    options.Managed = Read(QStringLiteral("UPDATE"), QStringLiteral("Managed"), QString()).trimmed() == QLatin1String("1");
+    return options;
+}
+
+TLogOptions TConfigFile::ReadLog() const
+{
+    const QString section = QStringLiteral("LOG");
+    TLogOptions options;
+    options.Enabled = Read(section, QStringLiteral("Enabled"), QString()).trimmed() == QLatin1String("1");
+    options.ConsoleErrors = Read(section, QStringLiteral("ConsoleErrors"), QString()).trimmed() == QLatin1String("1");
+    bool ok = false;
+    const int size = Read(section, QStringLiteral("MaxSizeKb"), QString()).trimmed().toInt(&ok);
+    if (ok && size >= 16)
+        options.MaxSizeKb = size;
+    return options;
 }
 
 qint64 TConfigFile::ReadHandle() const
@@ -54,7 +106,7 @@ void TConfigFile::WriteHandle(qint64 handle) const
 
 bool TConfigFile::ReadFlag(const QString& section, const QString& key) const
 {
-    return FIni.ReadString(section, key, QStringLiteral("1")) == QLatin1String("1");
+    return Read(section, key, QStringLiteral("1")) == QLatin1String("1");
 }
 
 TUserOptions TConfigFile::ReadOptions() const
@@ -95,14 +147,14 @@ void TConfigFile::WritePlacement(const TWindowPlacement& placement) const
 
 QString TConfigFile::ReadServiceHost() const
 {
-    return FIni.ReadString(kSystem, QStringLiteral("ServiceHost"), QString());
+    return Read(kSystem, QStringLiteral("ServiceHost"), QString());
 }
 
 TSecurityOptions TConfigFile::ReadSecurity() const
 {
     const QString section = QStringLiteral("SECURITY");
     TSecurityOptions options;
-    const QString port = FIni.ReadString(section, QStringLiteral("RemoteDebuggingPort"), QString()).trimmed();
+    const QString port = Read(section, QStringLiteral("RemoteDebuggingPort"), QString()).trimmed();
     if (!port.isEmpty()) {
         bool isNumber = false;
         const int value = port.toInt(&isNumber);
@@ -112,14 +164,14 @@ TSecurityOptions TConfigFile::ReadSecurity() const
         else
             qDebug().noquote() << QStringLiteral("config.ini: RemoteDebuggingPort \"%1\" is not a port; ignored").arg(port);
     }
-    options.CaBundle = FIni.ReadString(section, QStringLiteral("CaBundle"), QString()).trimmed();
-    const QString pin = FIni.ReadString(section, QStringLiteral("ServiceCertificate"), QString());
+    options.CaBundle = Read(section, QStringLiteral("CaBundle"), QString()).trimmed();
+    const QString pin = Read(section, QStringLiteral("ServiceCertificate"), QString());
     options.ServiceCertificate = NormalizedFingerprint(pin);
     if (!pin.trimmed().isEmpty() && options.ServiceCertificate.isEmpty())
         qDebug().noquote() << QStringLiteral("config.ini: ServiceCertificate is not a SHA-256 fingerprint; ignored");
     // Unlike the program's own flags, missing means off.
     options.IgnoreCertificateErrors =
-        FIni.ReadString(section, QStringLiteral("IgnoreCertificateErrors"), QString()).trimmed() == QLatin1String("1");
+        Read(section, QStringLiteral("IgnoreCertificateErrors"), QString()).trimmed() == QLatin1String("1");
     return options;
 }
 
@@ -134,9 +186,9 @@ bool IsSwitchValue(const QString& value)
     });
 }
 
-QString SwitchValue(const TIniFile& ini, const QString& section, const QString& key)
+QString SwitchValue(const TConfigFile& config, const QString& section, const QString& key)
 {
-    QString value = ini.ReadString(section, key, QString()).trimmed();
+    QString value = config.Read(section, key, QString()).trimmed();
     value.remove(QLatin1Char(' '));
     if (!IsSwitchValue(value)) {
         qDebug().noquote() << QStringLiteral("config.ini: %1/%2 holds characters it cannot have; ignored").arg(section, key);
@@ -154,11 +206,11 @@ TNetworkOptions TConfigFile::ReadNetwork() const
 {
     using M = TNetworkOptions::TProxyMode;
     TNetworkOptions options;
-    options.ProxyServer = SwitchValue(FIni, kProxy, QStringLiteral("Server"));
-    options.PacUrl = SwitchValue(FIni, kProxy, QStringLiteral("PacUrl"));
-    options.ProxyBypass = SwitchValue(FIni, kProxy, QStringLiteral("Bypass")).replace(QLatin1Char(','), QLatin1Char(';'));
-    options.NegotiateHosts = SwitchValue(FIni, kSignIn, QStringLiteral("NegotiateHosts")).replace(QLatin1Char(';'), QLatin1Char(','));
-    const QString mode = FIni.ReadString(kProxy, QStringLiteral("Mode"), QString()).trimmed().toLower();
+    options.ProxyServer = SwitchValue(*this, kProxy, QStringLiteral("Server"));
+    options.PacUrl = SwitchValue(*this, kProxy, QStringLiteral("PacUrl"));
+    options.ProxyBypass = SwitchValue(*this, kProxy, QStringLiteral("Bypass")).replace(QLatin1Char(','), QLatin1Char(';'));
+    options.NegotiateHosts = SwitchValue(*this, kSignIn, QStringLiteral("NegotiateHosts")).replace(QLatin1Char(';'), QLatin1Char(','));
+    const QString mode = Read(kProxy, QStringLiteral("Mode"), QString()).trimmed().toLower();
     if (mode == QLatin1String("direct"))
         options.ProxyMode = M::Direct;
     else if (mode == QLatin1String("manual") && !options.ProxyServer.isEmpty())
@@ -172,6 +224,8 @@ TNetworkOptions TConfigFile::ReadNetwork() const
 
 void TConfigFile::WriteNetwork(const TNetworkOptions& options) const
 {
+    if (Locked(kProxy))
+        throw EAppError(QStringLiteral("代理服务器设置由系统管理员锁定，不能更改。"));
     using M = TNetworkOptions::TProxyMode;
     const QString mode = options.ProxyMode == M::Direct   ? QStringLiteral("direct")
                          : options.ProxyMode == M::Manual ? QStringLiteral("manual")
@@ -186,7 +240,7 @@ void TConfigFile::WriteNetwork(const TNetworkOptions& options) const
 TClientCertificateOptions TConfigFile::ReadClientCertificates() const
 {
     TClientCertificateOptions options;
-    for (const auto& [key, value] : FIni.ReadSection(QStringLiteral("CLIENT_CERTIFICATES"))) {
+    for (const auto& [key, value] : ReadMergedSection(QStringLiteral("CLIENT_CERTIFICATES"))) {
         if (key.compare(QLatin1String("Pkcs12"), Qt::CaseInsensitive) == 0) {
             for (const QString& file : value.split(QLatin1Char(';'), Qt::SkipEmptyParts))
                 options.Files << file.trimmed();
@@ -244,13 +298,13 @@ void TConfigFile::DeleteCertificateException(const QString& host) const
 
 std::optional<bool> TConfigFile::ReadPermission(const QString& key) const
 {
-    return PermissionAnswer(FIni.ReadString(QStringLiteral("PERMISSIONS"), key, QString()));
+    return PermissionAnswer(Read(QStringLiteral("PERMISSIONS"), key, QString()));
 }
 
 QList<QPair<QString, bool>> TConfigFile::ReadPermissions() const
 {
     QList<QPair<QString, bool>> answers;
-    for (const auto& [key, value] : FIni.ReadSection(QStringLiteral("PERMISSIONS")))
+    for (const auto& [key, value] : ReadMergedSection(QStringLiteral("PERMISSIONS")))
         if (const std::optional<bool> allowed = PermissionAnswer(value))
             answers.append({key, *allowed});
     return answers;

@@ -5,7 +5,10 @@
 #include <QRect>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
+
+class TPolicy;
 
 // What the program keeps in config.ini, with the defaults of each key.
 struct TUserOptions
@@ -63,6 +66,21 @@ struct TClientCertificateOptions
     QList<QPair<QString, QString>> Hosts;
 };
 
+// Section "UPDATE" (set by an administrator's policy).
+struct TUpdateOptions
+{
+    // "Managed" = 1: IT brings new versions (apt); the client never asks.
+    bool Managed = false;
+};
+
+// Section "LOG": the support log. Off unless written.
+struct TLogOptions
+{
+    bool Enabled = false;       // "Enabled" = 1
+    bool ConsoleErrors = false; // "ConsoleErrors" = 1: pages' console errors too
+    int MaxSizeKb = 1024;       // "MaxSizeKb": the size at which the log starts a new file
+};
+
 // The main window's outer rectangle and state (0 normal, 1 minimised, 2 maximised).
 struct TWindowPlacement
 {
@@ -97,6 +115,17 @@ public:
     // Writes "LEFT", "TOP", "RIGHT", "BOTTOM", "STATE" in that order.
     void WritePlacement(const TWindowPlacement& placement) const;
 
+    // A key's text: the administrator's policy when it fixes the key, else
+    // config.ini's, else defaultValue.
+    QString Read(const QString& section, const QString& key, const QString& defaultValue) const;
+    // Whether the policy fixes key (or, with no key, any key of section):
+    // the user cannot change it.
+    bool Locked(const QString& section, const QString& key = QString()) const;
+    const TPolicy& Policy() const;
+
+    TUpdateOptions ReadUpdate() const;
+    TLogOptions ReadLog() const;
+
     // A flag is on exactly when its text is "1".
     bool ReadFlag(const QString& section, const QString& key) const;
 
@@ -108,6 +137,7 @@ public:
     // Likewise: a mode without what it needs falls back to the desktop's proxy.
     TNetworkOptions ReadNetwork() const;
     TClientCertificateOptions ReadClientCertificates() const;
+    // Raises EAppError when the policy fixes the proxy.
     void WriteNetwork(const TNetworkOptions& options) const;
 
     // The certificate a user chose to trust for host (lower-case SHA-256
@@ -141,5 +171,9 @@ public:
     void WriteZoom(const QString& host, int percent) const;
 
 private:
+    // The policy's keys of section, then the user's that it does not fix.
+    QList<QPair<QString, QString>> ReadMergedSection(const QString& section) const;
+
     TIniFile FIni;
+    std::shared_ptr<const TPolicy> FPolicy;
 };

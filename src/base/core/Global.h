@@ -33,6 +33,9 @@ QString AppTitle();
 // Name of the installed desktop entry (without ".desktop") and of the icon.
 inline constexpr char DesktopEntryId[] = "com.velmar.VelmarERP";
 
+// The support log in the data folder, when it is on.
+inline constexpr char LogFileName[] = "logs/client.log";
+
 // Name of the single-instance lock and of the autostart entry.
 inline constexpr const char* InstanceName = "BrowserVelmarHouse";
 

@@ -19,6 +19,8 @@ class TBrowserEngine
 public:
     virtual ~TBrowserEngine() = default;
 
+    // The engine and its version, for the diagnostic report.
+    virtual QString EngineVersion() const { return QString(); }
     // A new view, owned by parent (a child control filling nothing yet).
     virtual TChromium* CreateView(QWidget* parent) = 0;
 

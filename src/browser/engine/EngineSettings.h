@@ -23,6 +23,7 @@ struct TEngineSettings
     // Hosts that may sign in with the desktop's Kerberos ticket.
     QString NegotiateHosts;
     bool DisableSandbox = false;  // only when running as root, where the sandbox cannot start
+    bool LogPageErrors = false;   // pages' console errors go to the program's log
 };
 
 // The engine's switches and the environment entries that carry them to an

@@ -1,5 +1,7 @@
 #include "page/CrashCover.h"
 
+#include <QDebug>
+
 #include "engine/Chromium.h"
 #include "tabs/TabRegistry.h"
 #include "widgets/CrashedPage.h"
@@ -11,7 +13,13 @@ TCrashCover::TCrashCover(TTabRegistry& registry, const TShutdownFlags& flags, QO
     : QObject(parent), FRegistry(registry), FFlags(flags)
 {
     connect(&FRegistry, &TTabRegistry::ViewCreated, this, [this](TChromium* view) {
-        connect(view, &TChromium::RenderProcessTerminated, this, [this, view](TRenderTermination status, int) {
+        connect(view, &TChromium::RenderProcessTerminated, this, [this, view](TRenderTermination status, int exitCode) {
+            static const char* const names[] = {"normally", "abnormally", "by a crash", "killed"};
+            qWarning().noquote() << QStringLiteral("Page process of tab %1 ended %2 (exit status %3) at %4")
+                                        .arg(view->Tag)
+                                        .arg(QLatin1String(names[static_cast<int>(status)]))
+                                        .arg(exitCode)
+                                        .arg(view->Url());
             if (!FFlags.FClosing && status != TRenderTermination::Normal && !view->findChild<TCrashedPage*>())
                 Cover(view);
         });

@@ -1,6 +1,8 @@
 #include "shell/Main.h"
 
+#include "config/ConfigFile.h"
 #include "core/Global.h"
+#include "util/RegistryHelpers.h"
 #include "downloads/DownloadController.h"
 #include "downloads/DownloadList.h"
 #include "engine/BrowserEngine.h"
@@ -129,6 +131,7 @@ void TFormMain::CreateControllers()
     FLoadFailures = new TLoadFailureCover(*FRegistry, *this, {}, this);
     FLeave = new TLeaveGuard(*FRegistry, *this, TLeaveGuard::AnswerWaitMs, nullptr, this);
     FOptions = new TOptionsWindow(*this, config, *this, this);
+    FOptions->SetEngineVersion(FEngine.EngineVersion());
     FClosedTabs = new TClosedTabs(*FRegistry, this);
     FSession = new TSessionRestore(
         *FRegistry, *this, DataFile(QStringLiteral("session.json")),
@@ -197,6 +200,18 @@ void TFormMain::FormCreate()
     gAutoStart = options.AutoStart;
     gSoundHint = options.SoundHint;
     gPopupHint = options.PopupHint;
+    // An administrator's autostart is put in place (or taken away) for this
+    // user, once the login page is on its way.
+    if (config.Locked(QStringLiteral("SYSTEM"), QStringLiteral("AUTOSTART"))) {
+        QTimer::singleShot(2000, this, [] {
+            try {
+                SetAutoStart(gAutoStart);
+                qInfo().noquote() << QStringLiteral("Autostart %1 by the administrator's policy").arg(gAutoStart ? "on" : "off");
+            } catch (const EAppError& error) {
+                qWarning().noquote() << QStringLiteral("Autostart by policy failed: %1").arg(error.Message());
+            }
+        });
+    }
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize workArea = screen ? screen->availableGeometry().size() : QSize(1024, 768);
     FStartPlacement = config.ReadPlacement(workArea);
@@ -222,6 +237,11 @@ void TFormMain::StartBackgroundTasks()
     FLoginTask = new TLoginAddressTask(this);
     connect(FLoginTask, &TLoginAddressTask::LoginAddressReady, this, &TFormMain::LoginTaskReady);
     FLoginTask->Start();
+    // New versions come from IT (an apt repository): no check, no question.
+    if (TConfigFile().ReadUpdate().Managed) {
+        qInfo().noquote() << QStringLiteral("Updates are managed by the administrator; no version check");
+        return;
+    }
     FVersionTask = new TVersionCheckTask(this);
     connect(FVersionTask, &TVersionCheckTask::UpdateOffered, this, &TFormMain::AskForUpdate);
     FVersionTask->Start();

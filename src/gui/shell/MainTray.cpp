@@ -112,8 +112,11 @@ void TFormMain::ClearCacheAndRestart()
 
 void TFormMain::AskForUpdate(const QString& question)
 {
-    if (AppMessageBox(question, MB_YESNO | MB_ICONQUESTION) != IDYES)
+    if (AppMessageBox(question, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        qInfo().noquote() << QStringLiteral("Update offered and declined");
         return;
+    }
+    qInfo().noquote() << QStringLiteral("Update offered and accepted; starting the updater");
     // An installation without an updater cannot update itself: say so and
     // stay open rather than close for nothing.
     if (!StartUpdater()) {

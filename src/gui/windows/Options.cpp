@@ -1,14 +1,19 @@
 #include "windows/Options.h"
 
 #include "config/ConfigFile.h"
+#include "config/Policy.h"
 #include "page/CertificatePolicy.h"
 #include "page/PagePermissions.h"
 #include "page/SignIn.h"
 #include "util/AppError.h"
 #include "widgets/AppMessageBox.h"
 #include "widgets/ShutdownFlags.h"
+#include "windows/Diagnostics.h"
 
 #include <QButtonGroup>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -108,6 +113,7 @@ TFormOptions::TFormOptions(const QString& configPath, TSignIn* signIn, QWidget* 
     signInsLayout->addLayout(signInButtons);
     FTabs->addTab(signIns, QStringLiteral("已保存的登录"));
     FTabs->addTab(NewProxyPage(), QStringLiteral("代理服务器"));
+    FTabs->addTab(NewDiagnosticsPage(), QStringLiteral("诊断信息"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(FTabs);
@@ -163,6 +169,10 @@ QWidget* TFormOptions::NewProxyPage()
     auto* note = new QLabel(QStringLiteral("代理设置在客户端重新启动后生效。代理服务器要求的密码会在需要时询问。"), page);
     note->setWordWrap(true);
     layout->addWidget(note);
+    LabelProxyLocked = new QLabel(page);
+    LabelProxyLocked->setWordWrap(true);
+    LabelProxyLocked->hide();
+    layout->addWidget(LabelProxyLocked);
     layout->addStretch(1);
     ButtonSaveProxy = new QPushButton(QStringLiteral("保存"), page);
     auto* buttons = new QHBoxLayout;
@@ -176,12 +186,20 @@ QWidget* TFormOptions::NewProxyPage()
 
 void TFormOptions::FillProxy()
 {
-    const TNetworkOptions options = TConfigFile(FConfigPath).ReadNetwork();
+    const TConfigFile config(FConfigPath);
+    const TNetworkOptions options = config.ReadNetwork();
     GroupProxyMode->button(static_cast<int>(options.ProxyMode))->setChecked(true);
     // What is written, also where the mode in force does not use it.
     EditProxyServer->setText(options.ProxyServer);
     EditProxyBypass->setText(options.ProxyBypass);
     EditPacUrl->setText(options.PacUrl);
+    // Fixed by the administrator: shown as it is, and nothing to change.
+    const bool locked = config.Locked(QStringLiteral("PROXY"));
+    LabelProxyLocked->setText(QStringLiteral("此设置由系统管理员在 %1 中设定，不能更改。").arg(config.Policy().Path()));
+    LabelProxyLocked->setVisible(locked);
+    for (QAbstractButton* button : GroupProxyMode->buttons())
+        button->setEnabled(!locked);
+    ButtonSaveProxy->setEnabled(!locked);
     ProxyModeChanged();
 }
 
@@ -189,9 +207,33 @@ void TFormOptions::ProxyModeChanged()
 {
     using M = TNetworkOptions::TProxyMode;
     const auto mode = static_cast<M>(GroupProxyMode->checkedId());
-    EditProxyServer->setEnabled(mode == M::Manual);
-    EditProxyBypass->setEnabled(mode == M::Manual);
-    EditPacUrl->setEnabled(mode == M::Pac);
+    const bool open = ButtonSaveProxy->isEnabled();
+    EditProxyServer->setEnabled(open && mode == M::Manual);
+    EditProxyBypass->setEnabled(open && mode == M::Manual);
+    EditPacUrl->setEnabled(open && mode == M::Pac);
+}
+
+QWidget* TFormOptions::NewDiagnosticsPage()
+{
+    auto* page = new QWidget(FTabs);
+    auto* note = new QLabel(QStringLiteral("联系技术支持时，请把以下信息一并发送。"), page);
+    TextDiagnostics = new QPlainTextEdit(page);
+    TextDiagnostics->setReadOnly(true);
+    ButtonCopyDiagnostics = new QPushButton(QStringLiteral("复制诊断信息"), page);
+    connect(ButtonCopyDiagnostics, &QPushButton::clicked, this, &TFormOptions::ButtonCopyDiagnosticsClick);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ButtonCopyDiagnostics);
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(note);
+    layout->addWidget(TextDiagnostics, 1);
+    layout->addLayout(buttons);
+    return page;
+}
+
+void TFormOptions::ButtonCopyDiagnosticsClick()
+{
+    QGuiApplication::clipboard()->setText(TextDiagnostics->toPlainText());
 }
 
 void TFormOptions::ButtonSaveProxyClick()
@@ -240,6 +282,7 @@ void TFormOptions::ShowAndRaise()
     FillCertificates();
     FillSignIns();
     FillProxy();
+    TextDiagnostics->setPlainText(DiagnosticReport(FEngineVersion));
     show();
     raise();
     activateWindow();
@@ -249,11 +292,17 @@ void TFormOptions::FillPermissions()
 {
     ListPermissions->clear();
     // The policy's service host only matters for its decisions, not its list.
+    const TConfigFile config(FConfigPath);
     for (const auto& answer : TPermissionPolicy(FConfigPath, QString()).Remembered()) {
+        // An answer the administrator gave stays; it is listed, not offered.
+        const bool locked = config.Locked(QStringLiteral("PERMISSIONS"), answer.Key);
+        const QString given = answer.Allowed ? QStringLiteral("允许") : QStringLiteral("拒绝");
         auto* item = new QTreeWidgetItem(
             ListPermissions, {answer.Site, answer.Page.isEmpty() ? QStringLiteral("（本网站）") : answer.Page,
-                              answer.Feature, answer.Allowed ? QStringLiteral("允许") : QStringLiteral("拒绝")});
+                              answer.Feature, locked ? given + QStringLiteral("（管理员设定）") : given});
         item->setData(0, KeyRole, answer.Key);
+        if (locked)
+            item->setFlags(item->flags() & ~(Qt::ItemIsSelectable | Qt::ItemIsEnabled));
     }
     ButtonForgetPermission->setEnabled(false);
     ButtonForgetAllPermissions->setEnabled(ListPermissions->topLevelItemCount() > 0);
@@ -300,7 +349,10 @@ void TFormOptions::ButtonForgetAllPermissionsClick()
     if (AppMessageBox(QStringLiteral("确定要撤销全部网站权限吗？"), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
         return;
     const TPermissionPolicy policy(FConfigPath, QString());
-    if (ForgetEach(Keys(*ListPermissions, false), [&policy](const QString& key) { policy.Forget(key); }))
+    QStringList keys = Keys(*ListPermissions, false);
+    const TConfigFile config(FConfigPath);
+    keys.removeIf([&config](const QString& key) { return config.Locked(QStringLiteral("PERMISSIONS"), key); });
+    if (ForgetEach(keys, [&policy](const QString& key) { policy.Forget(key); }))
         FillPermissions();
 }
 
@@ -323,5 +375,6 @@ void TOptionsWindow::Show()
         return;
     if (!FWindow)
         FWindow = new TFormOptions(FConfigPath, FSignIn, &FOwner);
+    FWindow->SetEngineVersion(FEngineVersion);
     FWindow->ShowAndRaise();
 }

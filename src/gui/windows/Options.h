@@ -7,7 +7,9 @@
 #include <functional>
 
 class QButtonGroup;
+class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class QTreeWidget;
@@ -41,6 +43,14 @@ public:
     QLineEdit* EditProxyBypass = nullptr;
     QLineEdit* EditPacUrl = nullptr;
     QPushButton* ButtonSaveProxy = nullptr;
+    QLabel* LabelProxyLocked = nullptr; // shown when the administrator fixed the proxy
+    QPlainTextEdit* TextDiagnostics = nullptr;
+    QPushButton* ButtonCopyDiagnostics = nullptr;
+
+    // The engine's line of the diagnostic report.
+    void SetEngineVersion(const QString& version) { FEngineVersion = version; }
+    // Puts the diagnostic report on the clipboard.
+    void ButtonCopyDiagnosticsClick();
 
     void ButtonForgetPermissionClick();
     void ButtonForgetAllPermissionsClick();
@@ -51,6 +61,7 @@ public:
 
 private:
     QWidget* NewProxyPage();
+    QWidget* NewDiagnosticsPage();
     void FillPermissions();
     void FillCertificates();
     void FillSignIns();
@@ -64,6 +75,7 @@ private:
     QString FConfigPath;
     TSignIn* FSignIn = nullptr;
     QTabWidget* FTabs = nullptr;
+    QString FEngineVersion;
 };
 
 // Opens the options window, one at a time (Ctrl+,).
@@ -77,11 +89,13 @@ public:
     void Show();
     TFormOptions* Window() const { return FWindow; }
     void SetSignIn(TSignIn* signIn) { FSignIn = signIn; }
+    void SetEngineVersion(const QString& version) { FEngineVersion = version; }
 
 private:
     QWidget& FOwner;
     QString FConfigPath;
     TSignIn* FSignIn = nullptr;
+    QString FEngineVersion;
     const TShutdownFlags& FFlags;
     QPointer<TFormOptions> FWindow;
 };

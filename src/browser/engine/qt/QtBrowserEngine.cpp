@@ -1,5 +1,7 @@
 #include "engine/qt/QtBrowserEngine.h"
 
+#include <QtWebEngineCore/qtwebenginecoreglobal.h>
+
 #include "engine/qt/QtChromium.h"
 #include "engine/qt/QtDownloadItem.h"
 #include "engine/qt/QtEngineStart.h"
@@ -39,6 +41,7 @@ QString TQtBrowserEngine::CheckAvailable()
 }
 
 TQtBrowserEngine::TQtBrowserEngine(const TEngineSettings& settings)
+    : FLogPageErrors(settings.LogPageErrors)
 {
     FProfile = CreateEngineProfile(settings, this);
     connect(FProfile, &QWebEngineProfile::downloadRequested, this, &TQtBrowserEngine::ProfileDownloadRequested);
@@ -82,9 +85,17 @@ void TQtBrowserEngine::SetNotificationPresenter(TNotificationPresenter presenter
 
 TQtBrowserEngine::~TQtBrowserEngine() = default;
 
+QString TQtBrowserEngine::VersionText()
+{
+    return QStringLiteral("Chromium %1（安全补丁 %2）")
+        .arg(QLatin1String(qWebEngineChromiumVersion()), QLatin1String(qWebEngineChromiumSecurityPatchVersion()));
+}
+
 TChromium* TQtBrowserEngine::CreateView(QWidget* parent)
 {
-    return new TQtChromium(FProfile, parent);
+    auto* view = new TQtChromium(FProfile, parent);
+    view->SetLogPageErrors(FLogPageErrors);
+    return view;
 }
 
 void TQtBrowserEngine::RegisterPluginPaths(const QStringList& paths)

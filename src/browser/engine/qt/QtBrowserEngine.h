@@ -30,6 +30,9 @@ public:
     // Empty when the engine's helper program and resources are there, or the
     // message that says what is missing.
     static QString CheckAvailable();
+    // "Chromium <version>（安全补丁 <level>）".
+    static QString VersionText();
+    QString EngineVersion() const override { return VersionText(); }
 
     explicit TQtBrowserEngine(const TEngineSettings& settings);
     ~TQtBrowserEngine() override;
@@ -47,6 +50,7 @@ public:
     const QStringList& PluginPaths() const { return FPluginPaths; }
 
 private:
+    bool FLogPageErrors = false;
     // A download the shell accepted, by the engine's download id. After a
     // dropped connection the engine resumes it and asks again under the same
     // id: it goes on into the same file, without a second save dialog.

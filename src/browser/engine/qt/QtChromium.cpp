@@ -3,6 +3,7 @@
 #include <QAuthenticator>
 #include <QContextMenuEvent>
 #include <QDataStream>
+#include <QDebug>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -216,7 +217,14 @@ protected:
                 Q_EMIT FOwner->FramePrintRequested({url, sent.value(QLatin1String("html")).toString()});
             return;
         }
-        QWebEnginePage::javaScriptConsoleMessage(level, message, lineNumber, sourceID);
+        // The page's console is its own; only its errors, and only when
+        // asked for, go to the program's log.
+        if (level == ErrorMessageLevel && FOwner->LogsPageErrors())
+            qWarning().noquote() << QStringLiteral("Page console error at %1:%2 (%3): %4")
+                                        .arg(sourceID)
+                                        .arg(lineNumber)
+                                        .arg(url().toString())
+                                        .arg(message);
     }
 
 private:

@@ -45,6 +45,10 @@ public:
     void ExitFullScreen() override;
     TChromium* CopyOfDocument(const TFrameDocument& document, QWidget* parent) override;
 
+    // Whether the page's console errors go to the program's log.
+    void SetLogPageErrors(bool on) { FLogPageErrors = on; }
+    bool LogsPageErrors() const { return FLogPageErrors; }
+
     QWebEnginePage* Page() const;
     QWebEngineView* View() const;
 
@@ -77,6 +81,7 @@ private:
     QPointer<QWebEnginePage> FPage;
     QPointer<QWebEngineView> FView;
     bool FIsPopup = false;
+    bool FLogPageErrors = false;
     bool FIsLoading = false;
     void ExpirePendingSaves();
 
