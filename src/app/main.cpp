@@ -71,6 +71,7 @@ int main(int argc, char* argv[])
                                           ? QStringLiteral("%1 keys fixed").arg(TPolicy::Current()->Entries().size())
                                           : QStringLiteral("none"));
     }
+    TPolicy::Current()->Report();
     TEngineSettings settings = BuildEngineSettings(gDataDir, Platform::IsRunningAsRoot(), security, network);
     settings.LogPageErrors = logging.ConsoleErrors && !LogPath().isEmpty();
     // What the engine and the toolkit read from the environment at start;

@@ -205,7 +205,7 @@ class Desktop:
 class Service:
     """The demo service on the build's service host, with its request log."""
 
-    def __init__(self, workdir):
+    def __init__(self, workdir, extra=()):
         host, _, port = SERVICE_HOST.partition(":")
         self.base = "http://" + SERVICE_HOST
         self.ready = os.path.join(workdir, "service.ready")
@@ -213,7 +213,7 @@ class Service:
         with open(self.errors, "w") as errors:
             self.proc = subprocess.Popen(
                 ["python3", DEMO_SERVICE, "--host", host, "--port", port or "80", "--ready-file", self.ready,
-                 "--log", os.path.join(workdir, "service.log")],
+                 "--log", os.path.join(workdir, "service.log")] + list(extra),
                 stdout=subprocess.DEVNULL, stderr=errors)
         wait_for(lambda: os.path.exists(self.ready) or self.proc.poll() is not None, 15, what="the demo service")
         if self.proc.poll() is not None:

@@ -14,15 +14,19 @@ import subprocess
 import tempfile
 import time
 import unittest
+import urllib.request
 
 from harness import Desktop, Service, devtools_pages, read_ini, wait_for
 
 PACKAGE_DIR = os.environ.get("VELMAR_PACKAGE_DIR", "")
+# The signed apt repository scripts/package --repo made beside the package.
+APT_REPOSITORY = os.environ.get("VELMAR_APT_REPOSITORY", "")
 USER = "velmar-e2e"
 INSTALL_DIR = "/opt/velmar-erp"
 CLIENT = INSTALL_DIR + "/VelmarERP"
 DESKTOP_ENTRY = "/usr/share/applications/com.velmar.VelmarERP.desktop"
 APT_ENV = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
+POLICY = "/etc/velmar-erp/policy.ini"
 
 
 def run(args, **kwargs):
@@ -117,7 +121,11 @@ class InstalledPackage(unittest.TestCase):
         self.addCleanup(self.remove_package)
         self.desktop = Desktop(self.work)
         self.addCleanup(self.desktop.close)
-        self.service = Service(self.work)
+        # The service serves a copy of the repository (a test may spoil it).
+        self.repository = os.path.join(self.work, "apt")
+        if os.path.isdir(APT_REPOSITORY):
+            shutil.copytree(APT_REPOSITORY, self.repository)
+        self.service = Service(self.work, ["--apt-repository", self.repository])
         self.addCleanup(self.service.close)
         self.addCleanup(self.kill_user_processes)
         self.clients = []
@@ -277,6 +285,104 @@ class InstalledPackage(unittest.TestCase):
         self.assertFalse(os.path.exists(INSTALL_DIR))
         self.assertEqual([f for f in files if os.path.lexists(f)], [])
         self.assertTrue(os.path.isfile(config))
+
+    def test_an_administrators_policy_fixes_settings_the_user_cannot_change(self):
+        result = run(["apt-get", "install", "-y", "-q", "--no-install-recommends", self.deb], env=APT_ENV)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        # The service by another name, no debugging port, no update question,
+        # no proxy, and a log for support.
+        os.makedirs(os.path.dirname(POLICY), exist_ok=True)
+        self.addCleanup(shutil.rmtree, os.path.dirname(POLICY), True)
+        with open(POLICY, "w") as policy:
+            policy.write("[SYSTEM]\nServiceHost=localhost:8765\n[SECURITY]\nRemoteDebuggingPort=0\n"
+                         "[UPDATE]\nManaged=1\n[PROXY]\nMode=direct\n[LOG]\nEnabled=1\n"
+                         "[PERMISSIONS]\nnotifications@http://localhost:8765=maybe\n")
+        # The user's own settings say otherwise.
+        os.makedirs(self.data, mode=0o700)
+        config = os.path.join(self.data, "config.ini")
+        with open(config, "w") as f:
+            f.write("[SYSTEM]\nServiceHost=127.0.0.1:9\n[SECURITY]\nRemoteDebuggingPort=9000\n"
+                    "[PROXY]\nMode=manual\nServer=127.0.0.1:9\n")
+        for path in (os.path.dirname(os.path.dirname(self.data)), os.path.dirname(self.data), self.data, config):
+            os.chown(path, self.uid, self.gid)
+        self.service.control("/__control/ver", {"mode": "newer"})
+
+        self.start_client()
+        wait_for(lambda: [e for e in self.service.log() if e["path"] == "/" and e["query"].startswith("ComputerName=")
+                          and dict(e["headers"]).get("Host") == "localhost:8765"], 60,
+                 what="the login request to the policy's host, directly")
+        time.sleep(2)
+        with self.assertRaises(ConnectionRefusedError):
+            socket.create_connection(("127.0.0.1", 9000), timeout=5).close()
+        self.assertEqual([e for e in self.service.log() if e["path"] == "/ver/ver.html"], [])
+        log = os.path.join(self.data, "logs", "client.log")
+        with open(log, encoding="utf-8") as f:
+            text = f.read()
+        self.assertIn("Updates are managed by the administrator", text)
+        self.assertIn("PERMISSIONS/notifications@http://localhost:8765: \"maybe\" is not valid; ignored", text)
+
+        # 高级设置 shows the proxy fixed by the administrator.
+        handle = int(wait_for(lambda: read_ini(config).get("SYSTEM", {}).get("HANDLE"), 30,
+                              what="the window handle in the user's config.ini"))
+        self.desktop.xdotool("windowactivate", "--sync", handle)
+        self.desktop.xdotool("key", "ctrl+comma")
+        window = wait_for(lambda: self.desktop.xdotool("search", "--onlyvisible", "--name", "^高级设置$").stdout.split(),
+                          20, what="the advanced settings")[0]
+        self.desktop.xdotool("windowactivate", "--sync", window)
+        for _ in range(3):
+            self.desktop.xdotool("key", "ctrl+Tab")
+        time.sleep(1)
+        self.desktop.screenshot("package-policy-proxy-locked.png")
+
+        # The report names the policy in force.
+        report = self.as_user(["velmar-erp", "--diagnose"], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        out, err = report.communicate(timeout=30)
+        self.assertEqual(report.returncode, 0, err)
+        self.assertIn("管理员策略：%s，生效 5 项" % POLICY, out.decode())
+        self.assertIn("  PROXY/Mode=direct", out.decode())
+        self.assertIn("  未采用：PERMISSIONS/notifications@http://localhost:8765", out.decode())
+        self.assertIn("服务地址：localhost:8765", out.decode())
+
+    def test_apt_installs_from_the_signed_repository_and_refuses_a_spoiled_one(self):
+        if not os.path.isfile(os.path.join(self.repository, "InRelease")):
+            self.fail("no apt repository in %r; run scripts/package --repo first" % APT_REPOSITORY)
+        # What the README tells an administrator: the key, the source line, apt.
+        keyring = os.path.join(self.work, "velmar-erp-archive-keyring.gpg")
+        urllib.request.urlretrieve(self.service.base + "/apt/velmar-erp-archive-keyring.gpg", keyring)
+        sources = os.path.join(self.work, "velmar-erp.list")
+        with open(sources, "w") as f:
+            f.write("deb [signed-by=%s] %s/apt/ ./\n" % (keyring, self.service.base))
+        lists = os.path.join(self.work, "lists")
+        os.makedirs(os.path.join(lists, "partial"))
+        apt = ["-o", "Dir::Etc::sourcelist=" + sources, "-o", "Dir::Etc::sourceparts=-",
+               "-o", "Dir::State::Lists=" + lists, "-o", "APT::Get::List-Cleanup=0",
+               "-o", "APT::Sandbox::User=root"]
+
+        # A release file changed after signing is refused.
+        with open(os.path.join(self.repository, "InRelease"), "r+") as release:
+            text = release.read()
+            release.seek(0)
+            release.write(text.replace("Label: Velmar ERP client", "Label: Velmar ERP clienT"))
+        result = run(["apt-get", "update"] + apt, env=APT_ENV)
+        self.assertNotEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertIn("BADSIG", result.stdout + result.stderr)
+        self.assertNotEqual(run(["apt-get", "install", "-y", "-q", "--no-install-recommends", "velmar-erp"] + apt,
+                                env=APT_ENV).returncode, 0)
+        self.assertFalse(installed())
+
+        # The repository as made: apt takes it with its key and installs.
+        shutil.copy2(os.path.join(APT_REPOSITORY, "InRelease"), os.path.join(self.repository, "InRelease"))
+        shutil.rmtree(lists)
+        os.makedirs(os.path.join(lists, "partial"))
+        result = run(["apt-get", "update"] + apt, env=APT_ENV)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertNotIn("NO_PUBKEY", result.stderr)
+        result = run(["apt-get", "install", "-y", "-q", "--no-install-recommends", "velmar-erp"] + apt, env=APT_ENV)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertTrue(installed())
+        version = self.as_user(["velmar-erp", "--version"], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        out, _ = version.communicate(timeout=10)
+        self.assertTrue(out.decode().startswith("VelmarERP 1.0.0.2"))
 
 
 if __name__ == "__main__":

@@ -261,10 +261,32 @@ class DemoHandler(BaseHTTPRequestHandler):
                 "body": raw_body.decode("utf-8", errors="replace"),
             })
         route = ROUTES.get(path)
-        if route is None:
+        if route is None and path.startswith("/apt/") and DemoHandler.apt_repository:
+            self.handle_apt_file(path[len("/apt/"):])
+        elif route is None:
             self.not_found()
         else:
             route(self)
+
+    # The folder of an apt repository (scripts/package --repo) served under
+    # /apt/, so that desktops can be updated with apt from this service.
+    apt_repository = None
+
+    def handle_apt_file(self, name):
+        # Flat repository ("./" as its suite): plain file names only,
+        # nothing above the folder.
+        parts = [part for part in name.split("/") if part not in ("", ".")]
+        if len(parts) != 1 or parts[0].startswith("."):
+            self.not_found()
+            return
+        path = os.path.join(DemoHandler.apt_repository, parts[0])
+        if not os.path.isfile(path):
+            self.not_found()
+            return
+        with open(path, "rb") as source:
+            body = source.read()
+        kind = "application/vnd.debian.binary-package" if name.endswith(".deb") else "application/octet-stream"
+        self._reply(200, body, kind)
 
     def query_pairs(self):
         return urllib.parse.parse_qsl(self.req_query, keep_blank_values=True)
@@ -943,6 +965,7 @@ def parse_args(argv):
                     help="write the listening port here once ready")
     ap.add_argument("--ver-mode", default="current", choices=VER_MODES)
     ap.add_argument("--ver-body", help="body for --ver-mode custom")
+    ap.add_argument("--apt-repository", help="serve this apt repository folder under /apt/")
     ap.add_argument("--verbose", action="store_true",
                     help="print one line per request on stderr")
     return ap.parse_args(argv)
@@ -954,6 +977,7 @@ def main(argv=None):
     ver.set({"mode": args.ver_mode, "body": args.ver_body})
     log = RequestLog(args.log)
     DemoHandler.verbose = args.verbose
+    DemoHandler.apt_repository = args.apt_repository
     cls = DemoServer6 if ":" in args.host else DemoServer
     server = cls((args.host, args.port), log, ver)
     port = server.server_address[1]

@@ -555,5 +555,32 @@ class StartupAndShutdownTest(unittest.TestCase):
                 stop_server(proc)
 
 
+class AptRepositoryTest(unittest.TestCase):
+
+    def test_the_repository_folder_is_served_file_by_file_and_nothing_else(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            repo = os.path.join(tmp, "repo")
+            os.mkdir(repo)
+            with open(os.path.join(repo, "InRelease"), "wb") as f:
+                f.write(b"signed release")
+            with open(os.path.join(tmp, "secret"), "wb") as f:
+                f.write(b"outside")
+            proc, port, _ = start_server(tmp, "--apt-repository", repo)
+            self.addCleanup(stop_server, proc)
+            for target, status, body in (("/apt/InRelease", 200, b"signed release"),
+                                         ("/apt/./InRelease", 200, b"signed release"),
+                                         ("/apt/../secret", 404, None), ("/apt/%2e%2e/secret", 404, None),
+                                         ("/apt/.hidden", 404, None), ("/apt/Packages", 404, None)):
+                conn = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
+                conn.request("GET", target)
+                reply = conn.getresponse()
+                data = reply.read()
+                conn.close()
+                self.assertEqual(reply.status, status, target)
+                if body is not None:
+                    self.assertEqual(data, body)
+                self.assertNotIn(b"outside", data)
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -179,15 +179,25 @@ std::shared_ptr<const TPolicy> TPolicy::Current()
     const qint64 nowSize = info.exists() ? info.size() : -1;
     if (current && path == gPolicyFile && modified == nowModified && size == nowSize)
         return current;
+    // The first reading is reported by the start, once its log is open.
+    const bool changed = current != nullptr;
     path = gPolicyFile;
     modified = nowModified;
     size = nowSize;
     current = std::make_shared<const TPolicy>(path);
-    for (const TPolicyEntry& entry : current->Entries())
-        qInfo().noquote() << QStringLiteral("Policy %1: %2/%3 fixed").arg(path, entry.Section, entry.Key);
-    for (const QString& rejected : current->Rejected())
-        qWarning().noquote() << QStringLiteral("Policy %1: %2").arg(path, rejected);
+    if (changed)
+        current->Report();
     return current;
+}
+
+void TPolicy::Report() const
+{
+    if (!FExists)
+        return;
+    for (const TPolicyEntry& entry : FEntries)
+        qInfo().noquote() << QStringLiteral("Policy %1: %2/%3 fixed").arg(FPath, entry.Section, entry.Key);
+    for (const QString& rejected : FRejected)
+        qWarning().noquote() << QStringLiteral("Policy %1: %2").arg(FPath, rejected);
 }
 
 std::optional<QString> TPolicy::Value(const QString& section, const QString& key) const

@@ -48,6 +48,8 @@ public:
     QList<QPair<QString, QString>> Section(const QString& section) const;
     // What was left out, and why (one line each).
     const QStringList& Rejected() const { return FRejected; }
+    // Writes what is fixed and what was left out to the log.
+    void Report() const;
 
 private:
     QString FPath;
