@@ -81,7 +81,7 @@ install(FILES ${packaging}/lintian-overrides DESTINATION usr/share/lintian/overr
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME velmar-erp)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VERSION ${VELMAR_CLIENT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Velmar ERP client developers")
 set(CPACK_PACKAGE_CONTACT "${VELMAR_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop client of the Velmar real-estate ERP service")

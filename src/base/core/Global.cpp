@@ -4,6 +4,12 @@
 #error "VELMAR_SERVICE_HOST must be defined by the build"
 #endif
 
+#ifndef VELMAR_CLIENT_VERSION
+#error "VELMAR_CLIENT_VERSION must be defined by the build"
+#endif
+
+const char* const ClientVersion = VELMAR_CLIENT_VERSION;
+
 QString gAppDir;
 QString gDataDir;
 TInstanceLock gInstanceMutex;

@@ -25,7 +25,7 @@ extern bool gPopupHint;
 
 // The client's own version, shown in the caption and compared with the
 // version the service publishes.
-inline constexpr const char* ClientVersion = "1.0.0.2";
+extern const char* const ClientVersion;
 
 // Caption of the main window and of the shell's message boxes.
 QString AppTitle();
