@@ -1,6 +1,7 @@
 #include "config/ConfigFile.h"
 
 #include "config/Policy.h"
+#include "config/SettingValues.h"
 
 #include "config/IniText.h"
 #include "core/Global.h"
@@ -14,19 +15,6 @@
 namespace {
 const QString kSystem = QStringLiteral("SYSTEM");
 const QString kWin = QStringLiteral("WIN");
-
-// 64 hex digits, colons between pairs allowed, any case; empty when not that.
-QString NormalizedFingerprint(const QString& text)
-{
-    QString hex = text.trimmed().toLower();
-    hex.remove(QLatin1Char(':'));
-    if (hex.size() != 64)
-        return {};
-    for (const QChar c : hex)
-        if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f')))
-            return {};
-    return hex;
-}
 
 QString FlagText(bool on)
 {
@@ -176,15 +164,6 @@ TSecurityOptions TConfigFile::ReadSecurity() const
 }
 
 namespace {
-
-// A value for an engine switch: one line, no spaces or quotes that could
-// end it and start another switch.
-bool IsSwitchValue(const QString& value)
-{
-    return std::none_of(value.cbegin(), value.cend(), [](QChar c) {
-        return c.isSpace() || c == u'"' || c == u'\'' || c == u'\\' || c.unicode() < 0x20;
-    });
-}
 
 QString SwitchValue(const TConfigFile& config, const QString& section, const QString& key)
 {

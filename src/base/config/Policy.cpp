@@ -1,6 +1,7 @@
 #include "config/Policy.h"
 
 #include "config/IniFile.h"
+#include "config/SettingValues.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -41,19 +42,9 @@ bool IsHost(const QString& value)
            && !url.hasQuery() && !url.hasFragment();
 }
 
-// A value the engine gets as a switch: no spaces or quotes.
-bool IsSwitchValue(const QString& value)
-{
-    return std::none_of(value.cbegin(), value.cend(), [](QChar c) {
-        return c.isSpace() || c == u'"' || c == u'\'' || c == u'\\' || c.unicode() < 0x20;
-    });
-}
-
 bool IsFingerprint(const QString& value)
 {
-    QString hex = value;
-    hex.remove(QLatin1Char(':'));
-    return hex.size() == 64 && std::all_of(hex.cbegin(), hex.cend(), [](QChar c) { return isxdigit(c.toLatin1()); });
+    return !NormalizedFingerprint(value).isEmpty();
 }
 
 bool IsReadableFile(const QString& value)
@@ -88,10 +79,11 @@ const QList<TKnownKey>& KnownKeys()
         {"SIGN_IN", "NegotiateHosts", IsSwitchValue},
         {"CLIENT_CERTIFICATES", nullptr,
          [](const QString& v) {
-             return IsFingerprint(v)
-                    || std::all_of(v.split(QLatin1Char(';'), Qt::SkipEmptyParts).cbegin(),
-                                   v.split(QLatin1Char(';'), Qt::SkipEmptyParts).cend(),
-                                   [](const QString& f) { return IsReadableFile(f.trimmed()); });
+             // A host's certificate, or the PKCS#12 files.
+             const QStringList files = v.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+             return IsFingerprint(v) || std::all_of(files.cbegin(), files.cend(), [](const QString& f) {
+                        return IsReadableFile(f.trimmed());
+                    });
          }},
         {"PERMISSIONS", nullptr, IsFlag},
         {"UPDATE", "Managed", IsFlag},
