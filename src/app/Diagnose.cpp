@@ -5,7 +5,6 @@
 #include "core/Global.h"
 #include "engine/qt/QtBrowserEngine.h"
 #include "platform/DataFolder.h"
-#include "platform/InputMethod.h"
 #include "platform/Platform.h"
 #include "windows/Diagnostics.h"
 
@@ -21,7 +20,9 @@ QString DiagnosticReport(int argc, char* argv[])
                    return info.isDir() && info.isWritable();
                }).Folder;
 
-    // The display and the input method as the program's own start would set them.
+    // The display as the program's own start would choose it. The input
+    // method is described from the environment as found (the report says
+    // what a start would pick), so it is left as it is.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -29,8 +30,6 @@ QString DiagnosticReport(int argc, char* argv[])
         ChosenPlatform(qgetenv("QT_QPA_PLATFORM"), qgetenv("WAYLAND_DISPLAY"), qgetenv("DISPLAY"), arguments);
     if (!platform.isEmpty())
         qputenv("QT_QPA_PLATFORM", platform);
-    if (const TInputMethodChoice input = ChooseInputMethod(Platform::InputMethodFacts()); input.Chosen)
-        qputenv("QT_IM_MODULE", input.Module.toUtf8());
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         return DiagnosticReport(TQtBrowserEngine::VersionText());
     QGuiApplication app(argc, argv);
