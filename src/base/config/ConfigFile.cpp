@@ -37,7 +37,7 @@ QString TConfigFile::Read(const QString& section, const QString& key, const QStr
     if (const std::optional<QString> fixed = FPolicy->Value(section, key))
         return *fixed;
     // A group the administrator fixed is taken from the policy alone.
-    if (FPolicy->LocksSection(section) && section == QLatin1String("PROXY"))
+    if (FPolicy->TakesWhole(section))
         return defaultValue;
     return FIni.ReadString(section, key, defaultValue);
 }

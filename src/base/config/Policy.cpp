@@ -94,6 +94,12 @@ const QList<TKnownKey>& KnownKeys()
     return keys;
 }
 
+// Sections that are one setting: taken whole or not at all.
+bool IsWholeSection(const QString& section)
+{
+    return section.compare(QLatin1String("PROXY"), Qt::CaseInsensitive) == 0;
+}
+
 const TKnownKey* Known(const QString& section, const QString& key)
 {
     for (const TKnownKey& known : KnownKeys()) {
@@ -138,7 +144,7 @@ TPolicy::TPolicy(const QString& path)
         }
         // The proxy is one setting: a broken part, or a mode without what it
         // needs, leaves the user's proxy in place.
-        if (section == QLatin1String("PROXY") && !taken.isEmpty()) {
+        if (IsWholeSection(section) && !taken.isEmpty()) {
             const auto valueOf = [&taken](const char* key) {
                 for (const TPolicyEntry& entry : taken)
                     if (entry.Key == QLatin1String(key))
@@ -205,6 +211,11 @@ bool TPolicy::LocksSection(const QString& section) const
     return std::any_of(FEntries.cbegin(), FEntries.cend(), [&section](const TPolicyEntry& entry) {
         return entry.Section.compare(section, Qt::CaseInsensitive) == 0;
     });
+}
+
+bool TPolicy::TakesWhole(const QString& section) const
+{
+    return IsWholeSection(section) && LocksSection(section);
 }
 
 QList<QPair<QString, QString>> TPolicy::Section(const QString& section) const

@@ -43,6 +43,9 @@ public:
     bool Locks(const QString& section, const QString& key) const { return Value(section, key).has_value(); }
     // Any key of section fixed (for a group the user edits as a whole).
     bool LocksSection(const QString& section) const;
+    // A section that is one setting (the proxy) and that the policy fixes:
+    // none of the user's keys in it count, not even those the policy leaves out.
+    bool TakesWhole(const QString& section) const;
     // The valid entries, in file order.
     const QList<TPolicyEntry>& Entries() const { return FEntries; }
     QList<QPair<QString, QString>> Section(const QString& section) const;

@@ -91,7 +91,7 @@ const QString& FramePrintPrefix()
 // what was typed into it) to the shell instead of printing the whole page.
 // Runs before the page's own scripts, so it keeps the console and JSON it
 // found.
-QWebEngineScript FramePrintScript()
+const QWebEngineScript& FramePrintScript()
 {
     static const char source[] = R"JS((function () {
   if (window === window.top) return;
@@ -143,14 +143,18 @@ QWebEngineScript FramePrintScript()
   };
   Object.defineProperty(window, 'print', {value: print, writable: true, configurable: true});
 })();)JS";
-    QWebEngineScript script;
-    script.setName(QStringLiteral("velmar-frame-print"));
-    script.setWorldId(QWebEngineScript::MainWorld); // the page's own print() is replaced
-    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    script.setRunsOnSubFrames(true);
-    QString code = QString::fromUtf8(source);
-    code.replace(QLatin1String("PREFIX"), FramePrintPrefix()); // letters, digits and dashes only
-    script.setSourceCode(code);
+    // Made once; every view of the run gets the same script.
+    static const QWebEngineScript script = [] {
+        QWebEngineScript made;
+        made.setName(QStringLiteral("velmar-frame-print"));
+        made.setWorldId(QWebEngineScript::MainWorld); // the page's own print() is replaced
+        made.setInjectionPoint(QWebEngineScript::DocumentCreation);
+        made.setRunsOnSubFrames(true);
+        QString code = QString::fromUtf8(source);
+        code.replace(QLatin1String("PREFIX"), FramePrintPrefix()); // letters, digits and dashes only
+        made.setSourceCode(code);
+        return made;
+    }();
     return script;
 }
 
