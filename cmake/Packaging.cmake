@@ -10,8 +10,9 @@ set(VELMAR_INSTALL_DIR "opt/velmar-erp")
 set(VELMAR_MAINTAINER "Velmar ERP client developers <erp-client@velmar.example>")
 set(VELMAR_RELEASE_DATE "2026-12-10")
 set(VELMAR_CHANGELOG_DATE "Thu, 10 Dec 2026 00:00:00 +0000")
-set(VELMAR_UPDATER "" CACHE FILEPATH
-    "Updater program installed beside the client as 'Update'; none when empty")
+set(VELMAR_PUBLISHER_KEYRING "" CACHE FILEPATH
+    "Public key (binary OpenPGP) that signs the client's packages; the updater checks new versions with it")
+set(VELMAR_INSTALL_PATH "/${VELMAR_INSTALL_DIR}")
 
 set(packaging ${PROJECT_SOURCE_DIR}/packaging)
 set(staged ${CMAKE_BINARY_DIR}/packaging)
@@ -22,6 +23,8 @@ configure_file(${packaging}/velmar-erp.desktop.in ${staged}/${VELMAR_APP_ID}.des
 configure_file(${packaging}/velmar-erp.metainfo.xml.in ${staged}/${VELMAR_APP_ID}.metainfo.xml @ONLY)
 configure_file(${packaging}/velmar-erp.1.in ${staged}/velmar-erp.1 @ONLY)
 configure_file(${packaging}/changelog.in ${staged}/changelog @ONLY)
+configure_file(${packaging}/velmar-erp-install.in ${staged}/velmar-erp-install @ONLY)
+configure_file(${packaging}/com.velmar.erp.update.policy.in ${staged}/com.velmar.erp.update.policy @ONLY)
 # The copyright file carries the licence text indented, as Debian's format wants.
 file(READ ${PROJECT_SOURCE_DIR}/LICENSE license)
 string(REGEX REPLACE "^MIT License\n\n" "" license "${license}")
@@ -59,10 +62,16 @@ endif()
 add_custom_target(velmar_packaging_files ALL DEPENDS ${compressed} ${icons})
 
 if(TARGET VelmarERP)
-  install(TARGETS VelmarERP RUNTIME DESTINATION ${VELMAR_INSTALL_DIR})
-  if(VELMAR_UPDATER)
-    install(PROGRAMS ${VELMAR_UPDATER} DESTINATION ${VELMAR_INSTALL_DIR} RENAME Update)
-  endif()
+  install(TARGETS VelmarERP Update RUNTIME DESTINATION ${VELMAR_INSTALL_DIR})
+endif()
+# The updater installs through pkexec and this helper, and trusts packages
+# signed with the publisher's key only. Without the key it refuses every
+# package and says why.
+install(PROGRAMS ${staged}/velmar-erp-install DESTINATION ${VELMAR_INSTALL_DIR})
+install(FILES ${staged}/com.velmar.erp.update.policy DESTINATION usr/share/polkit-1/actions)
+if(VELMAR_PUBLISHER_KEYRING)
+  install(FILES ${VELMAR_PUBLISHER_KEYRING} DESTINATION ${VELMAR_INSTALL_DIR}
+          RENAME velmar-erp-archive-keyring.gpg)
 endif()
 install(FILES ${packaging}/system-install DESTINATION ${VELMAR_INSTALL_DIR})
 install(PROGRAMS ${packaging}/velmar-erp.sh DESTINATION usr/bin RENAME velmar-erp)
@@ -99,6 +108,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The engine's helper process (libqt6webenginecore6-bin) comes in through the
 # engine library's symbols file, so the computed list is complete.
 # Chinese input: IBus's module comes with the toolkit, fcitx5's does not.
+# The updater checks signatures with gpgv and asks for the administrator
+# through pkexec.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "gpgv, pkexec")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-translations-l10n, fcitx5-frontend-qt6")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)

@@ -11,6 +11,7 @@ VELMAR_PACKAGES=(
   xvfb xauth openbox trayer xdotool x11-utils openssl imagemagick fonts-noto-cjk poppler-utils
   procps iproute2 hostname dbus-daemon dbus-bin gnome-keyring xclip at-spi2-core python3-pyatspi
   fcitx5 fcitx5-chinese-addons fcitx5-frontend-qt6 ibus ibus-libpinyin
+  gpg gpgv gpg-agent pkexec polkitd
 )
 
 velmar_install_packages() {

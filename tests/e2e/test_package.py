@@ -21,12 +21,16 @@ from harness import Desktop, Service, devtools_pages, read_ini, wait_for
 PACKAGE_DIR = os.environ.get("VELMAR_PACKAGE_DIR", "")
 # The signed apt repository scripts/package --repo made beside the package.
 APT_REPOSITORY = os.environ.get("VELMAR_APT_REPOSITORY", "")
+# A newer signed demo version for the updater (scripts/package --update-folder).
+UPDATE_FOLDER = os.environ.get("VELMAR_UPDATE_FOLDER", "")
 USER = "velmar-e2e"
 INSTALL_DIR = "/opt/velmar-erp"
 CLIENT = INSTALL_DIR + "/VelmarERP"
 DESKTOP_ENTRY = "/usr/share/applications/com.velmar.VelmarERP.desktop"
 APT_ENV = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
 POLICY = "/etc/velmar-erp/policy.ini"
+SYSTEM_BUS = "/run/dbus/system_bus_socket"
+POLKIT_RULES = "/etc/polkit-1/rules.d/49-velmar-e2e.rules"
 
 
 def run(args, **kwargs):
@@ -125,7 +129,12 @@ class InstalledPackage(unittest.TestCase):
         self.repository = os.path.join(self.work, "apt")
         if os.path.isdir(APT_REPOSITORY):
             shutil.copytree(APT_REPOSITORY, self.repository)
-        self.service = Service(self.work, ["--apt-repository", self.repository])
+        self.updates = os.path.join(self.work, "updates")
+        if os.path.isdir(UPDATE_FOLDER):
+            shutil.copytree(UPDATE_FOLDER, self.updates)
+        else:
+            os.makedirs(self.updates)
+        self.service = Service(self.work, ["--apt-repository", self.repository, "--updates", self.updates])
         self.addCleanup(self.service.close)
         self.addCleanup(self.kill_user_processes)
         self.clients = []
@@ -342,6 +351,118 @@ class InstalledPackage(unittest.TestCase):
         self.assertIn("  PROXY/Mode=direct", out.decode())
         self.assertIn("  未采用：PERMISSIONS/notifications@http://localhost:8765", out.decode())
         self.assertIn("服务地址：localhost:8765", out.decode())
+
+    def start_polkit(self):
+        """The system bus and polkit, as a desktop has them, with a rule that
+        stands in for the administrator typing the password at the prompt."""
+        started = []
+        if not os.path.exists(SYSTEM_BUS):
+            os.makedirs(os.path.dirname(SYSTEM_BUS), exist_ok=True)
+            bus = subprocess.Popen(["dbus-daemon", "--system", "--nofork", "--nopidfile"],
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            started.append(bus)
+            wait_for(lambda: os.path.exists(SYSTEM_BUS), 10, what="the system bus")
+        with open(POLKIT_RULES, "w") as rules:
+            rules.write('polkit.addRule(function(action, subject) {\n'
+                        '  if (action.id == "com.velmar.erp.update" && subject.user == "%s")\n'
+                        '    return polkit.Result.YES;\n});\n' % USER)
+        self.addCleanup(os.remove, POLKIT_RULES)
+        polkit = subprocess.Popen(["/usr/lib/polkit-1/polkitd", "--no-debug"],
+                                  stdout=subprocess.DEVNULL, stderr=open(os.path.join(self.work, "polkitd.log"), "w"))
+        started.append(polkit)
+        wait_for(lambda: "org.freedesktop.PolicyKit1" in run(
+            ["dbus-send", "--system", "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+             "org.freedesktop.DBus.ListNames"]).stdout, 20, what="polkit on the system bus")
+
+        def stop():
+            for proc in reversed(started):
+                proc.terminate()
+                try:
+                    proc.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+            if started and started[0].args[0] == "dbus-daemon" and os.path.exists(SYSTEM_BUS):
+                os.remove(SYSTEM_BUS)
+        self.addCleanup(stop)
+
+    def installed_version(self):
+        return run(["dpkg-query", "-W", "-f=${Version}", "velmar-erp"]).stdout
+
+    def updater_pids(self):
+        return [pid for pid in processes_of(self.uid) if exe_of(pid) == INSTALL_DIR + "/Update"]
+
+    def say_yes_to_the_update(self, config):
+        """Starts the client, answers Yes to the update question and waits
+        for the client to hand over to the updater."""
+        client = self.start_client()
+        handle = int(wait_for(lambda: read_ini(config).get("SYSTEM", {}).get("HANDLE"), 60,
+                              what="the window handle in the user's config.ini"))
+
+        def others():
+            found = self.desktop.xdotool("search", "--onlyvisible", "--name", "Velmar").stdout.split()
+            return [w for w in found if int(w) != handle]
+        question = wait_for(others, 60, what="the update question")
+        self.desktop.xdotool("windowactivate", "--sync", question[0])
+        self.desktop.xdotool("key", "Return")  # Yes
+        self.assertEqual(client.wait(timeout=30), 0)
+
+    def test_the_updater_installs_the_newer_signed_version_and_refuses_a_broken_one(self):
+        debs = glob.glob(os.path.join(self.updates, "velmar-erp_1.0.0.3_*.deb"))
+        if len(debs) != 1 or not os.path.isfile(debs[0] + ".sig"):
+            self.fail("no signed newer version in %r; run scripts/package --update-folder first" % UPDATE_FOLDER)
+        signature = debs[0] + ".sig"
+        with open(signature, "rb") as f:
+            good_signature = f.read()
+        self.start_polkit()
+        result = run(["apt-get", "install", "-y", "-q", "--no-install-recommends", self.deb], env=APT_ENV)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertEqual(self.installed_version(), "1.0.0.2")
+        # The updater's steps go to the log, for support.
+        os.makedirs(self.data, mode=0o700)
+        config = os.path.join(self.data, "config.ini")
+        with open(config, "w") as f:
+            f.write("[LOG]\nEnabled=1\n")
+        for path in (os.path.dirname(os.path.dirname(self.data)), os.path.dirname(self.data), self.data, config):
+            os.chown(path, self.uid, self.gid)
+        log = os.path.join(self.data, "logs", "client.log")
+        self.service.control("/__control/ver", {"mode": "newer"})
+
+        # A signature that does not match: refused, said, nothing installed,
+        # and the user's client comes back.
+        with open(signature, "wb") as f:
+            f.write(good_signature[:-8] + bytes(b ^ 0x55 for b in good_signature[-8:]))
+        self.say_yes_to_the_update(config)
+        box = wait_for(lambda: self.updater_pids() and self.desktop.xdotool(
+            "search", "--onlyvisible", "--name", "^Velmar房产ERP$").stdout.split(), 60, what="the updater's refusal")
+        self.desktop.screenshot("package-update-refused.png")
+        self.desktop.xdotool("windowactivate", "--sync", box[0])
+        self.desktop.xdotool("key", "Return")
+        wait_for(lambda: not self.updater_pids(), 30, what="the updater to end")
+        wait_for(self.client_pids, 30, what="the client started again")
+        self.assertEqual(self.installed_version(), "1.0.0.2")
+        with open(log, encoding="utf-8") as f:
+            text = f.read()
+        self.assertIn("Update: the signature of /ver/velmar-erp_1.0.0.3_", text)
+        self.assertNotIn("Update: 1.0.0.3 installed", text)
+        self.kill_user_processes()
+
+        # The publisher's signature: installed through pkexec, and the new
+        # version is the one running.
+        with open(signature, "wb") as f:
+            f.write(good_signature)
+        self.say_yes_to_the_update(config)
+        wait_for(lambda: self.installed_version() == "1.0.0.3", 120, what="the newer version installed")
+        wait_for(lambda: not self.updater_pids(), 60, what="the updater to end")
+        wait_for(self.client_pids, 30, what="the new client running")
+        self.assertEqual([exe_of(pid) for pid in self.client_pids()], [CLIENT])
+        self.desktop.screenshot("package-updated.png")
+        version = self.as_user(["velmar-erp", "--version"], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        out, _ = version.communicate(timeout=10)
+        self.assertTrue(out.decode().startswith("VelmarERP 1.0.0.3"), out)
+        with open(log, encoding="utf-8") as f:
+            text = f.read()
+        self.assertIn("Update: velmar-erp 1.0.0.3 is signed by the publisher; installing", text)
+        self.assertIn("Update: 1.0.0.3 installed", text)
 
     def test_apt_installs_from_the_signed_repository_and_refuses_a_spoiled_one(self):
         if not os.path.isfile(os.path.join(self.repository, "InRelease")):

@@ -8,14 +8,16 @@ import shutil
 import time
 import unittest
 
-from harness import CLIENT, ClientTestCase, read_ini, wait_for
+from harness import SOURCE_DIR, ClientTestCase, read_ini, wait_for
 
 
 class Update(ClientTestCase):
 
     def setUp(self):
         super().setUp()
-        shutil.copy2(os.path.join(os.path.dirname(CLIENT), "Update"), os.path.join(self.program, "Update"))
+        # A stand-in that records what the client hands over (the real
+        # updater is tried with the installed package).
+        shutil.copy2(os.path.join(SOURCE_DIR, "tools", "demo_updater", "Update"), os.path.join(self.program, "Update"))
         self.received = os.path.join(self.program, "update-received.log")
 
     def manifest_requests(self):

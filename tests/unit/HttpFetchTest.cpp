@@ -244,6 +244,21 @@ TEST(HttpFetch, BinaryBodyIsDecodedWithTheSystemCodePage)
     EXPECT_EQ(outcome.Text, FromSystemText(body));
 }
 
+TEST(HttpFetch, AFileComesAsItsBytesAndOneCutShortIsAnError)
+{
+    QByteArray body;
+    for (int i = 0; i < 256; ++i)
+        body += static_cast<char>(i);
+    {
+        const TRawHttpServer server({"HTTP/1.1 200 OK\r\nContent-Length: 256\r\n\r\n" + body});
+        EXPECT_EQ(FetchUrlBytes(server.Url(QStringLiteral("/ver/x.deb"))), body);
+    }
+    // The text of a cut reply is taken as far as it goes; a file is not.
+    const TRawHttpServer server({"HTTP/1.1 200 OK\r\nContent-Length: 300\r\n\r\n" + body});
+    EXPECT_EQ(FetchUrlText(server.Url(QStringLiteral("/ver/ver.html"))), FromSystemText(body));
+    EXPECT_THROW(FetchUrlBytes(server.Url(QStringLiteral("/ver/x.deb"))), EAppError);
+}
+
 TEST(HttpFetch, ARedirectIsNeverFollowed)
 {
     for (const QByteArray code : {"301 Moved Permanently", "302 Found", "303 See Other", "307 Temporary Redirect"}) {

@@ -262,7 +262,9 @@ class DemoHandler(BaseHTTPRequestHandler):
             })
         route = ROUTES.get(path)
         if route is None and path.startswith("/apt/") and DemoHandler.apt_repository:
-            self.handle_apt_file(path[len("/apt/"):])
+            self.handle_folder_file(DemoHandler.apt_repository, path[len("/apt/"):])
+        elif route is None and path.startswith("/ver/") and DemoHandler.updates:
+            self.handle_folder_file(DemoHandler.updates, path[len("/ver/"):])
         elif route is None:
             self.not_found()
         else:
@@ -271,15 +273,18 @@ class DemoHandler(BaseHTTPRequestHandler):
     # The folder of an apt repository (scripts/package --repo) served under
     # /apt/, so that desktops can be updated with apt from this service.
     apt_repository = None
+    # The signed packages the client's updater fetches (scripts/package
+    # --update-folder), served under /ver/ beside the manifest.
+    updates = None
 
-    def handle_apt_file(self, name):
-        # Flat repository ("./" as its suite): plain file names only,
-        # nothing above the folder.
+    def handle_folder_file(self, folder, name):
+        # Plain file names only (a flat apt repository has "./" as its
+        # suite), nothing above the folder.
         parts = [part for part in name.split("/") if part not in ("", ".")]
         if len(parts) != 1 or parts[0].startswith("."):
             self.not_found()
             return
-        path = os.path.join(DemoHandler.apt_repository, parts[0])
+        path = os.path.join(folder, parts[0])
         if not os.path.isfile(path):
             self.not_found()
             return
@@ -966,6 +971,7 @@ def parse_args(argv):
     ap.add_argument("--ver-mode", default="current", choices=VER_MODES)
     ap.add_argument("--ver-body", help="body for --ver-mode custom")
     ap.add_argument("--apt-repository", help="serve this apt repository folder under /apt/")
+    ap.add_argument("--updates", help="serve the signed packages of this folder under /ver/ (for the updater)")
     ap.add_argument("--verbose", action="store_true",
                     help="print one line per request on stderr")
     return ap.parse_args(argv)
@@ -978,6 +984,7 @@ def main(argv=None):
     log = RequestLog(args.log)
     DemoHandler.verbose = args.verbose
     DemoHandler.apt_repository = args.apt_repository
+    DemoHandler.updates = args.updates
     cls = DemoServer6 if ":" in args.host else DemoServer
     server = cls((args.host, args.port), log, ver)
     port = server.server_address[1]

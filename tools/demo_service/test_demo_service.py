@@ -555,22 +555,29 @@ class StartupAndShutdownTest(unittest.TestCase):
                 stop_server(proc)
 
 
-class AptRepositoryTest(unittest.TestCase):
+class PackageFoldersTest(unittest.TestCase):
 
-    def test_the_repository_folder_is_served_file_by_file_and_nothing_else(self):
+    def test_the_repository_and_update_folders_are_served_file_by_file_and_nothing_else(self):
         with tempfile.TemporaryDirectory() as tmp:
             repo = os.path.join(tmp, "repo")
+            updates = os.path.join(tmp, "updates")
             os.mkdir(repo)
+            os.mkdir(updates)
             with open(os.path.join(repo, "InRelease"), "wb") as f:
                 f.write(b"signed release")
+            with open(os.path.join(updates, "velmar-erp_1.0.0.3_amd64.deb.sig"), "wb") as f:
+                f.write(b"signature")
             with open(os.path.join(tmp, "secret"), "wb") as f:
                 f.write(b"outside")
-            proc, port, _ = start_server(tmp, "--apt-repository", repo)
+            proc, port, _ = start_server(tmp, "--apt-repository", repo, "--updates", updates)
             self.addCleanup(stop_server, proc)
             for target, status, body in (("/apt/InRelease", 200, b"signed release"),
                                          ("/apt/./InRelease", 200, b"signed release"),
                                          ("/apt/../secret", 404, None), ("/apt/%2e%2e/secret", 404, None),
-                                         ("/apt/.hidden", 404, None), ("/apt/Packages", 404, None)):
+                                         ("/apt/.hidden", 404, None), ("/apt/Packages", 404, None),
+                                         ("/ver/velmar-erp_1.0.0.3_amd64.deb.sig", 200, b"signature"),
+                                         ("/ver/velmar-erp_1.0.0.3_amd64.deb", 404, None),
+                                         ("/ver/../secret", 404, None), ("/ver/InRelease", 404, None)):
                 conn = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
                 conn.request("GET", target)
                 reply = conn.getresponse()

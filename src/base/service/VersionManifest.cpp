@@ -16,8 +16,8 @@ namespace {
 using TJson = nlohmann::ordered_json;
 
 // Builds the first value of the input as parsing events arrive, keeping only
-// what the check reads: of an object at the top, its Version and Info
-// members; of an array at the top, nothing. Everything else is parsed and
+// what is read: of an object at the top, its Version and Info members (and
+// Package, for the updater); of an array at the top, nothing. Everything else is parsed and
 // dropped. An object member given twice is assigned twice, so its last value
 // stays (in the place of the first); members are found through an index, so
 // reading costs time in proportion to the body however many members an
@@ -41,7 +41,7 @@ public:
     {
         if (FSkipping > 0)
             return true;
-        if (FOpen.size() == 1 && name != "Version" && name != "Info") {
+        if (FOpen.size() == 1 && name != "Version" && name != "Info" && name != "Package") {
             FSkipNext = true;
             return true;
         }

@@ -21,8 +21,9 @@ namespace VersionManifest {
 // Containers nested deeper than this make the reading fail.
 inline constexpr int MaxDepth = 256;
 
-// The first value of a reply body, as far as the check reads it: an object
-// keeps only its Version and Info members, an array no elements. A body that
+// The first value of a reply body, as far as it is read: an object keeps
+// only its Version and Info members (and Package, where the updater finds
+// the package), an array no elements. A body that
 // does not begin with a JSON value is one text value (an empty body the empty
 // text); text after the first value is ignored. Costs time in proportion to
 // the body. nullopt when the body begins like an object, array

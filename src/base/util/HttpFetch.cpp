@@ -288,9 +288,14 @@ void SetOption(CURL* handle, CURLoption option, TValue value)
         throw EAppError(QStringLiteral("The HTTP client refused option %1").arg(static_cast<int>(option)));
 }
 
-} // namespace
+// The body of one exchange, and whether a counted body ended short.
+struct TFetched
+{
+    QByteArray Body;
+    bool CutShort = false;
+};
 
-QString FetchUrlText(const QString& url, const TFetchLimits& limits)
+TFetched Fetch(const QString& url, const TFetchLimits& limits)
 {
     InitCurlOnce();
 
@@ -372,5 +377,21 @@ QString FetchUrlText(const QString& url, const TFetchLimits& limits)
     }
     if (!exchange.Succeeding())
         throw EAppError(QStringLiteral("The server sent no complete reply header"));
-    return FromSystemText(exchange.Body());
+    return {exchange.Body(), cutShort};
+}
+
+} // namespace
+
+QString FetchUrlText(const QString& url, const TFetchLimits& limits)
+{
+    return FromSystemText(Fetch(url, limits).Body);
+}
+
+QByteArray FetchUrlBytes(const QString& url, const TFetchLimits& limits)
+{
+    TFetched fetched = Fetch(url, limits);
+    // A file that ends early is not the file that was published.
+    if (fetched.CutShort)
+        throw EAppError(QStringLiteral("The reply ended before its announced length"));
+    return std::move(fetched.Body);
 }

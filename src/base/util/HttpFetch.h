@@ -25,6 +25,10 @@ struct TFetchLimits
 // text or the text of the limit that was hit.
 QString FetchUrlText(const QString& url, const TFetchLimits& limits = {});
 
+// The same fetch for a file: the body's bytes as they came. A counted body
+// that ends early is an error here.
+QByteArray FetchUrlBytes(const QString& url, const TFetchLimits& limits = {});
+
 namespace HttpFetch {
 
 // Sets up the transfer library. Call on the main thread before any thread
