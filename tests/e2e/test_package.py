@@ -110,7 +110,8 @@ class InstalledPackage(unittest.TestCase):
         if installed():
             self.fail("velmar-erp is installed on this machine already; this test will not replace it")
         self.work = tempfile.mkdtemp(prefix="velmar-e2e-package-")
-        self.addCleanup(shutil.rmtree, self.work, True)
+        if not os.environ.get("VELMAR_KEEP_WORK"):
+            self.addCleanup(shutil.rmtree, self.work, True)
 
         self.remove_user()
         self.assertEqual(run(["useradd", "--create-home", "--shell", "/bin/sh", USER]).returncode, 0)
@@ -367,8 +368,10 @@ class InstalledPackage(unittest.TestCase):
                         '  if (action.id == "com.velmar.erp.update" && subject.user == "%s")\n'
                         '    return polkit.Result.YES;\n});\n' % USER)
         self.addCleanup(os.remove, POLKIT_RULES)
+        polkit_log = open(os.path.join(self.work, "polkitd.log"), "w")
+        self.addCleanup(polkit_log.close)
         polkit = subprocess.Popen(["/usr/lib/polkit-1/polkitd", "--no-debug"],
-                                  stdout=subprocess.DEVNULL, stderr=open(os.path.join(self.work, "polkitd.log"), "w"))
+                                  stdout=subprocess.DEVNULL, stderr=polkit_log)
         started.append(polkit)
         wait_for(lambda: "org.freedesktop.PolicyKit1" in run(
             ["dbus-send", "--system", "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
@@ -394,6 +397,12 @@ class InstalledPackage(unittest.TestCase):
     def say_yes_to_the_update(self, config):
         """Starts the client, answers Yes to the update question and waits
         for the client to hand over to the updater."""
+        # The handle of this start, not the one an earlier run left there
+        # (the display may give the new window the same number).
+        with open(config, encoding="utf-8") as f:
+            kept = [line for line in f if not line.startswith("HANDLE=")]
+        with open(config, "w", encoding="utf-8") as f:
+            f.writelines(kept)
         client = self.start_client()
         handle = int(wait_for(lambda: read_ini(config).get("SYSTEM", {}).get("HANDLE"), 60,
                               what="the window handle in the user's config.ini"))
