@@ -31,10 +31,6 @@
 
 namespace {
 
-// The public key the package ships and the helper that installs as root.
-constexpr char KeyringName[] = "velmar-erp-archive-keyring.gpg";
-constexpr char InstallerName[] = "velmar-erp-install";
-
 // Debian's name of this machine's architecture, as package files carry it.
 QString DebianArchitecture()
 {
@@ -106,8 +102,8 @@ int main(int argc, char* argv[])
     context.ServiceHost = ServiceHost();
     context.ClientVersion = QLatin1String(ClientVersion);
     context.Architecture = DebianArchitecture();
-    context.Keyring = AppFile(QLatin1String(KeyringName));
-    if (const QString helper = AppFile(QLatin1String(InstallerName)); QFileInfo(helper).isFile())
+    context.Keyring = AppFile(QLatin1String(PublisherKeyringName));
+    if (const QString helper = AppFile(QLatin1String(UpdateInstallerName)); QFileInfo(helper).isFile())
         context.Installer = {QStringLiteral("pkexec"), helper};
     context.WorkFolder = work.path();
     context.Fetch = FetchFile;

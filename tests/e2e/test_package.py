@@ -217,6 +217,8 @@ class InstalledPackage(unittest.TestCase):
         self.assertIn("浏览器引擎：Chromium ", out.decode())
         self.assertIn("输入法模块：", out.decode())
         self.assertIn("数据文件夹：尚未建立", out.decode())
+        self.assertIn("更新程序：/opt/velmar-erp/Update；发布者公钥：/opt/velmar-erp/velmar-erp-archive-keyring.gpg",
+                      out.decode())
         self.assertFalse(os.path.exists(os.path.join(self.home, ".local")))
 
         # First start: the login request reaches the service, and no
@@ -352,6 +354,7 @@ class InstalledPackage(unittest.TestCase):
         self.assertIn("  PROXY/Mode=direct", out.decode())
         self.assertIn("  未采用：PERMISSIONS/notifications@http://localhost:8765", out.decode())
         self.assertIn("服务地址：localhost:8765", out.decode())
+        self.assertIn("更新：由管理员管理", out.decode())
 
     def start_polkit(self):
         """The system bus and polkit, as a desktop has them, with a rule that

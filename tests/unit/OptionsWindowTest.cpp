@@ -140,7 +140,7 @@ TEST(OptionsWindow, WhatTheAdministratorFixedIsShownLockedAndTheReportNamesIt)
     WriteBytes(ini, "[PROXY]\nMode=manual\nServer=user-proxy:3128\n"
                     "[PERMISSIONS]\ncamera@https://a.example=1\n");
     WriteBytes(dir.File(QStringLiteral("policy.ini")),
-               "[PROXY]\nMode=direct\n[PERMISSIONS]\nnotifications@https://erp.example=0\n");
+               "[PROXY]\nMode=direct\n[PERMISSIONS]\nnotifications@https://erp.example=0\n[UPDATE]\nManaged=1\n");
     const QString previous = gPolicyFile;
     gPolicyFile = dir.File(QStringLiteral("policy.ini"));
     int answer = IDYES;
@@ -168,7 +168,8 @@ TEST(OptionsWindow, WhatTheAdministratorFixedIsShownLockedAndTheReportNamesIt)
         // The report names the engine and the policy; one click copies it.
         const QString report = form.TextDiagnostics->toPlainText();
         EXPECT_TRUE(report.contains(QStringLiteral("浏览器引擎：Chromium 102（安全补丁 108）")));
-        EXPECT_TRUE(report.contains(QStringLiteral("管理员策略：%1，生效 2 项").arg(gPolicyFile))) << report.toStdString();
+        EXPECT_TRUE(report.contains(QStringLiteral("管理员策略：%1，生效 3 项").arg(gPolicyFile))) << report.toStdString();
+        EXPECT_TRUE(report.contains(QStringLiteral("更新：由管理员管理（不检查新版本）")));
         EXPECT_TRUE(report.contains(QStringLiteral("PROXY/Mode=direct")));
         form.ButtonCopyDiagnostics->click();
         EXPECT_EQ(QGuiApplication::clipboard()->text(), report);

@@ -36,6 +36,16 @@ inline constexpr char DesktopEntryId[] = "com.velmar.VelmarERP";
 // The support log in the data folder, when it is on.
 inline constexpr char LogFileName[] = "logs/client.log";
 
+// The updater in the program folder, the publisher's public key it checks
+// packages with, and the helper that installs them as root.
+#ifdef _WIN32
+inline constexpr char UpdaterFileName[] = "Update.exe";
+#else
+inline constexpr char UpdaterFileName[] = "Update";
+#endif
+inline constexpr char PublisherKeyringName[] = "velmar-erp-archive-keyring.gpg";
+inline constexpr char UpdateInstallerName[] = "velmar-erp-install";
+
 // Name of the single-instance lock and of the autostart entry.
 inline constexpr const char* InstanceName = "BrowserVelmarHouse";
 

@@ -80,11 +80,7 @@ void RestartWithEmptyCache()
 bool StartUpdater()
 {
     const QString document = VersionManifest::HandOverDocument(QFileInfo(Platform::ExecutablePath()).fileName());
-#ifdef Q_OS_WIN
-    const QString updater = AppFile(QStringLiteral("Update.exe"));
-#else
-    const QString updater = AppFile(QStringLiteral("Update"));
-#endif
+    const QString updater = AppFile(QLatin1String(UpdaterFileName));
     if (QProcess::startDetached(updater, {VersionManifest::HandOverText(document)}, gAppDir))
         return true;
     qDebug().noquote() << QStringLiteral("Cannot start %1").arg(updater);

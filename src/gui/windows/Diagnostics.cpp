@@ -68,6 +68,18 @@ QString DiagnosticReport(const QString& engineVersion)
         for (const QString& rejected : policy.Rejected())
             lines << QStringLiteral("  未采用：%1").arg(rejected);
     }
+    // Updates: left to IT, or the updater beside the program with the
+    // publisher's key it checks packages against.
+    if (!gDataDir.isEmpty() && config.ReadUpdate().Managed) {
+        lines << QStringLiteral("更新：由管理员管理（不检查新版本）");
+    } else {
+        const auto present = [](const QString& path) {
+            return QFileInfo::exists(path) ? path : QStringLiteral("缺少（%1）").arg(path);
+        };
+        lines << QStringLiteral("更新：每次启动检查新版本；更新程序：%1；发布者公钥：%2")
+                     .arg(present(AppFile(QLatin1String(UpdaterFileName))),
+                          present(AppFile(QLatin1String(PublisherKeyringName))));
+    }
     const QString log = LogPath();
     const TLogOptions logging = gDataDir.isEmpty() ? TLogOptions() : config.ReadLog();
     if (!log.isEmpty())
