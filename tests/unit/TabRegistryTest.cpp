@@ -377,13 +377,64 @@ TEST_F(TabRegistry, ALoadingChangeRepaintsOnlyItsTab)
         }
     } log;
     Pages().installEventFilter(&log);
+    // A new tab is drawn loading already: its load's start changes nothing
+    // to see, and only starts the animation.
     ViewOn(3)->RaiseLoading(true);
     Pump();
-    EXPECT_EQ(log.Painted, QRegion(Pages().TabRect(3)));
-    log.Painted = QRegion();
+    EXPECT_EQ(log.Painted, QRegion());
+    EXPECT_TRUE(FStrip.TimerRefreshTab()->isActive());
     FStrip.TimerRefreshTabTimer(); // the animation repaints loading tabs only
     Pump();
     EXPECT_EQ(log.Painted, QRegion(Pages().TabRect(3)));
+    log.Painted = QRegion();
+    ViewOn(3)->RaiseLoading(false);
+    Pump();
+    EXPECT_EQ(log.Painted, QRegion(Pages().TabRect(3)));
+    // Drawn loaded, a new load shows at once.
+    log.Painted = QRegion();
+    ViewOn(3)->RaiseLoading(true);
+    Pump();
+    EXPECT_EQ(log.Painted, QRegion(Pages().TabRect(3)));
+    Pages().removeEventFilter(&log);
+}
+
+TEST_F(TabRegistry, ATitleThatLeavesTheCaptionAsItIsDrawsNothing)
+{
+    Login();
+    Popup(1);
+    Pump();
+    Pages().show();
+    Pump();
+    struct TPaintLog : QObject
+    {
+        QRegion Painted;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint)
+                Painted += static_cast<QPaintEvent*>(event)->region();
+            return false;
+        }
+    } log;
+    QList<int> captions;
+    QObject::connect(&FRegistry, &TTabRegistry::CaptionChanged, &FRegistry,
+                     [&captions](int index) { captions << index; });
+    Pages().installEventFilter(&log);
+    // The first tab shows the program's name whatever its pages are titled.
+    ViewOn(1)->RaiseTitle(QStringLiteral("http://service/?ComputerName=x"));
+    ViewOn(1)->RaiseTitle(QStringLiteral("Velmar房产ERP 登录"));
+    ViewOn(2)->RaiseTitle(QStringLiteral("子页面 1"));
+    ViewOn(2)->RaiseTitle(QStringLiteral("子页面 1"));
+    Pump();
+    EXPECT_EQ(FRegistry.Caption(1), QStringLiteral("Velmar房产ERP"));
+    EXPECT_EQ(captions, QList<int>{2});
+    EXPECT_EQ(log.Painted, QRegion(Pages().TabRect(2)));
+    // A new title still reaches its tab.
+    log.Painted = QRegion();
+    ViewOn(2)->RaiseTitle(QStringLiteral("子页面 2"));
+    Pump();
+    EXPECT_EQ(captions, (QList<int>{2, 2}));
+    EXPECT_EQ(FRegistry.TabText(2), QStringLiteral("子页面 2"));
+    EXPECT_EQ(log.Painted, QRegion(Pages().TabRect(2)));
     Pages().removeEventFilter(&log);
 }
 

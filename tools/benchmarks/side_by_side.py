@@ -1,7 +1,14 @@
 #!/usr/bin/env python3
-"""The client's benchmarks, each side by side with a bare engine view.
+"""The client's benchmarks, side by side with two baselines.
 
-Both programs run on the same Xvfb desktop against the same demo service,
+The bare engine view (--bare) is built from the client's own engine-start
+code and options, so the difference to it is what the shell itself costs.
+The minimal view (--minimal) is the simplest client there can be (a
+persistent profile, a maximised view, one address) and shares no code with
+the client, so the difference to it is the whole cost of the client's start,
+engine options included.
+
+Against the bare view, both programs run on the same Xvfb desktop against the same demo service,
 alternating (client first in even pairs, bare view first in odd ones), and
 each pair holds the machine-wide end-to-end lock only while it runs, since
 both use the engine's debugging port and the service's port.
@@ -22,6 +29,14 @@ Measures:
   memory       RSS (and PSS) of the whole process tree with N tabs / N stacked views
   idle         context switches of the main thread over a quiet spell, per second
   tab strip    paint time for 1/10/100/1000 tabs (Google Benchmark, no baseline)
+
+Against the minimal view (cold profiles, alternating pairs as above), only
+what the service sees and the process table are used, since the minimal view
+has no debugging port and says nothing:
+  request      spawn -> the login request reaching the service
+  first own    the login request -> the login page's first request of its own
+               (its stylesheet, the first thing its parser asks for)
+  memory       RSS and PSS of the process tree with the login page, settled
 """
 
 import argparse
@@ -228,6 +243,12 @@ class Program:
         args = [self.executable]
         if self.kind == "bare":
             args += self.extra_args + (["--stack"] if stack else []) + [address]
+        elif self.kind == "minimal":
+            args.append(address)
+            # The engine's sandbox cannot start as root; the client turns it
+            # off there itself, the minimal view is told as any browser is.
+            if os.geteuid() == 0:
+                env["QTWEBENGINE_DISABLE_SANDBOX"] = "1"
         self.events = []
         self.output = open(os.path.join(self.folder, "output-%d.log" % time.monotonic_ns()), "w")
         self.spawn_wall, self.spawn_mono = time.time(), time.monotonic()
@@ -302,12 +323,16 @@ class Bench:
         self.args = args
         self.work = tempfile.mkdtemp(prefix="velmar-bench-")
         self.desktop = harness.Desktop(self.work)
-        self.programs = {"client": Program("client", args.client, self.desktop, self.work),
-                         "bare": Program("bare", args.bare, self.desktop, self.work)}
-        self.programs["bare"].extra_args = list(args.bare_arg)
+        self.programs = {"client": Program("client", args.client, self.desktop, self.work)}
+        if args.bare:
+            self.programs["bare"] = Program("bare", args.bare, self.desktop, self.work)
+            self.programs["bare"].extra_args = list(args.bare_arg)
+        if args.minimal:
+            self.programs["minimal"] = Program("minimal", args.minimal, self.desktop, self.work)
         for program in self.programs.values():
             program.sample_cpu = args.main_thread_cpu
         self.samples = {}
+        self.loads = []
         self.errors = []
         self.address = None
         self.service = None
@@ -449,8 +474,8 @@ class Bench:
 
     def learn_address(self):
         """One unmeasured start of each program (it also warms the file cache):
-        the client's login address is the one the bare view will load."""
-        client, bare = self.programs["client"], self.programs["bare"]
+        the client's login address is the one the baselines will load."""
+        client = self.programs["client"]
         with self.session():
             client.fresh_folder()
             client.start(None)
@@ -460,19 +485,76 @@ class Bench:
                 self.address = page["url"]
             finally:
                 client.stop()
-            bare.fresh_folder()
-            bare.start(self.address)
-            try:
-                wait_page(lambda p: p.get("url") == self.address, self.args.timeout, "the bare view's page")
-            finally:
-                bare.stop()
+            if "bare" in self.programs:
+                bare = self.programs["bare"]
+                bare.fresh_folder()
+                bare.start(self.address)
+                try:
+                    wait_page(lambda p: p.get("url") == self.address, self.args.timeout, "the bare view's page")
+                finally:
+                    bare.stop()
+            if "minimal" in self.programs:
+                minimal = self.programs["minimal"]
+                minimal.fresh_folder()
+                minimal.start(self.address)
+                try:
+                    self.wait_own_requests(minimal)
+                finally:
+                    minimal.stop()
+                    self.service.control("/__log/clear", {})
+
+    def wait_own_requests(self, program):
+        """The service's log entries of the login request and of the login
+        page's first request of its own, once both have arrived."""
+        def found():
+            entries = self.service.log()
+            request = next((e for e in entries if e["path"] == "/" and e["query"].startswith("ComputerName=")), None)
+            own = next((e for e in entries if e["path"] == FIRST_OWN_REQUEST), None)
+            return (request, own) if request and own else None
+        return harness.wait_for(found, self.args.timeout, step=0.02,
+                                what="the login page's requests (%s)" % program.kind)
+
+    def run_against_minimal(self, program):
+        """One cold start measured as the service and the process table see it."""
+        log("  %s, cold profile (against the minimal view)" % program.kind)
+        try:
+            wait_ports_free([9000], 300)
+            program.fresh_folder()
+            program.start(self.address)
+            request, own = self.wait_own_requests(program)
+            side = program.kind
+            self.add("minimal_request", side, request["time"] - program.spawn_wall)
+            self.add("minimal_first_own", side, own["time"] - program.spawn_wall)
+            self.add("minimal_request_to_first_own", side, own["time"] - request["time"])
+            time.sleep(self.args.settle)
+            memory = tree_memory(program.proc.pid)
+            self.add("minimal_memory_rss_1", side, memory["rss_kib"] / 1024.0)
+            self.add("minimal_memory_pss_1", side, memory["pss_kib"] / 1024.0)
+            self.add("minimal_memory_pss_main_1", side, memory["root_pss_kib"] / 1024.0)
+        except Exception as error:  # noqa: BLE001 - one failed run must not lose the others
+            self.errors.append("%s against the minimal view: %s" % (program.kind, error))
+            log("    failed: %s" % error)
+        finally:
+            program.stop()
+            self.service.control("/__log/clear", {})
 
     def run_all(self):
         self.learn_address()
         log("login address: %s" % self.address)
+        if "minimal" in self.programs:
+            for pair in range(self.args.minimal_runs):
+                order = ["client", "minimal"] if pair % 2 == 0 else ["minimal", "client"]
+                log("pair %d of %d against the minimal view" % (pair + 1, self.args.minimal_runs))
+                self.loads.append(os.getloadavg()[0])
+                with self.session():
+                    for kind in order:
+                        self.run_against_minimal(self.programs[kind])
+        if "bare" not in self.programs:
+            return
         for pair in range(self.args.runs):
             order = ["client", "bare"] if pair % 2 == 0 else ["bare", "client"]
             log("pair %d of %d" % (pair + 1, self.args.runs))
+            self.loads.append(os.getloadavg()[0])
             with self.session():
                 for kind in order:
                     self.programs[kind].fresh_folder()
@@ -520,27 +602,42 @@ ROWS = [
 ]
 
 
-def build_table(samples, tab_tabs, tab_strip_results):
-    rows = list(ROWS)
-    for count in tab_tabs:
-        rows.append(("memory_rss_%d" % count, "memory RSS, %d tab%s" % (count, "s" if count > 1 else ""), "MiB", 1))
-        rows.append(("memory_pss_%d" % count, "  PSS", "MiB", 1))
-        rows.append(("memory_pss_main_%d" % count, "  PSS of the program's process", "MiB", 1))
+MINIMAL_ROWS = [
+    ("minimal_request", "start to login request", "ms", 1000),
+    ("minimal_first_own", "start to page's first own req.", "ms", 1000),
+    ("minimal_request_to_first_own", "  login req. to first own req.", "ms", 1000),
+    ("minimal_memory_rss_1", "memory RSS, 1 tab, settled", "MiB", 1),
+    ("minimal_memory_pss_1", "  PSS", "MiB", 1),
+    ("minimal_memory_pss_main_1", "  PSS of the program's process", "MiB", 1),
+]
+
+# The login page's first request of its own: its stylesheet, asked for as
+# soon as the parser reaches the page's head.
+FIRST_OWN_REQUEST = "/static/demo.css"
+
+
+def build_table(samples, tab_tabs, tab_strip_results, baseline="bare", rows=None):
+    if rows is None:
+        rows = list(ROWS)
+        for count in tab_tabs:
+            rows.append(("memory_rss_%d" % count, "memory RSS, %d tab%s" % (count, "s" if count > 1 else ""), "MiB", 1))
+            rows.append(("memory_pss_%d" % count, "  PSS", "MiB", 1))
+            rows.append(("memory_pss_main_%d" % count, "  PSS of the program's process", "MiB", 1))
     table = []
     for key, label, unit, scale in rows:
         sides = samples.get(key, {})
         if not sides:
             continue
         row = {"key": key, "label": label, "unit": unit}
-        for side in ("client", "bare"):
+        for side in ("client", baseline):
             if sides.get(side):
                 row[side] = summary([v * scale for v in sides[side]])
-        if "client" in row and "bare" in row:
+        if "client" in row and baseline in row:
             if unit == "/s":
                 # Wake-ups are compared by how many more there are.
-                row["difference"] = row["client"]["median"] - row["bare"]["median"]
-            elif row["bare"]["median"] > 0:
-                row["ratio"] = row["client"]["median"] / row["bare"]["median"]
+                row["difference"] = row["client"]["median"] - row[baseline]["median"]
+            elif row[baseline]["median"] > 0:
+                row["ratio"] = row["client"]["median"] / row[baseline]["median"]
         table.append(row)
     for tabs, values in sorted(tab_strip_results.items()):
         table.append({"key": "tab_strip_%d" % tabs, "label": "tab strip paint, %d tabs" % tabs, "unit": "us",
@@ -548,15 +645,15 @@ def build_table(samples, tab_tabs, tab_strip_results):
     return table
 
 
-def format_table(table):
+def format_table(table, baseline="bare"):
     def number(value):
         return "%.1f" % value if abs(value) < 100 else "%.0f" % value
     lines = ["%-30s %5s | %8s %8s %8s | %8s %8s %8s | %6s" % (
-        "measure (medians, min, max)", "unit", "client", "min", "max", "bare", "min", "max", "ratio")]
+        "measure (medians, min, max)", "unit", "client", "min", "max", baseline, "min", "max", "ratio")]
     lines.append("-" * len(lines[0]))
     for row in table:
         cells = []
-        for side in ("client", "bare"):
+        for side in ("client", baseline):
             if side in row:
                 cells += [number(row[side]["median"]), number(row[side]["min"]), number(row[side]["max"])]
             else:
@@ -568,7 +665,7 @@ def format_table(table):
             ratio = "%+.1f" % row["difference"]
         lines.append("%-30s %5s | %8s %8s %8s | %8s %8s %8s | %6s" % ((row["label"], row["unit"]) + tuple(cells)
                                                                       + (ratio,)))
-    lines.append("ratio: client median / bare median; for wake-ups (/s) the difference client - bare")
+    lines.append("ratio: client median / %s median; for wake-ups (/s) the difference client - %s" % (baseline, baseline))
     return "\n".join(lines)
 
 
@@ -580,7 +677,9 @@ def machine_state():
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--client", required=True, help="the built client")
-    parser.add_argument("--bare", required=True, help="the built bare engine view")
+    parser.add_argument("--bare", help="the built bare engine view (the client's engine start, without the shell)")
+    parser.add_argument("--minimal", help="the built minimal view (none of the client's code)")
+    parser.add_argument("--minimal-runs", type=int, default=6, help="pairs of cold runs against the minimal view")
     parser.add_argument("--bare-arg", action="append", default=[],
                         help="an extra argument of the bare view (e.g. --interceptor), repeatable")
     parser.add_argument("--tab-strip", help="the built tab strip benchmark (left out when not given)")
@@ -597,6 +696,8 @@ def main(argv=None):
     parser.add_argument("--tab-strip-min-time", type=float, default=0.2)
     parser.add_argument("--out", help="JSON file to write")
     args = parser.parse_args(argv)
+    if not args.bare and not args.minimal:
+        parser.error("give --bare, --minimal or both")
     args.tabs = sorted({int(n) for n in args.tabs.split(",")})
 
     before = machine_state()
@@ -620,13 +721,24 @@ def main(argv=None):
     errors = bench.errors + errors
     after = machine_state()
 
-    table = build_table(bench.samples, args.tabs, tab_strip_results)
-    print(format_table(table))
+    table = build_table(bench.samples, args.tabs, tab_strip_results) if args.bare else []
+    minimal_table = build_table(bench.samples, [], {}, "minimal", MINIMAL_ROWS) if args.minimal else []
+    if minimal_table:
+        print("Against the minimal view (%d pairs, cold profiles): the whole cost of the client" % args.minimal_runs)
+        print(format_table(minimal_table, "minimal"))
+        print()
+    if table:
+        print("Against the bare engine view (%d pairs): what the shell adds to the client's engine start" % args.runs)
+        print(format_table(table))
     print("machine before: %s" % before["uptime"])
     print("machine after:  %s" % after["uptime"])
-    report = {"machine_before": before, "machine_after": after, "runs": args.runs, "popups": args.popups,
+    if bench.loads:
+        print("1-minute load at the pairs' start: %.2f to %.2f on %d CPUs"
+              % (min(bench.loads), max(bench.loads), os.cpu_count()))
+    report = {"machine_before": before, "machine_after": after, "runs": args.runs,
+              "minimal_runs": args.minimal_runs if args.minimal else 0, "popups": args.popups,
               "idle_seconds": args.idle_seconds, "login_address": bench.address, "table": table,
-              "samples": bench.samples, "errors": errors}
+              "minimal_table": minimal_table, "loads": bench.loads, "samples": bench.samples, "errors": errors}
     if args.out:
         os.makedirs(os.path.dirname(os.path.abspath(args.out)), exist_ok=True)
         with open(args.out, "w") as out:

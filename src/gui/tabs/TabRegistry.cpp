@@ -257,7 +257,13 @@ void TTabRegistry::SetCaption(TTabPage* page, const QString& caption)
     const int index = FPages.IndexOf(page);
     if (index < 0)
         return;
-    FPageTabs[static_cast<size_t>(index)].Caption = caption.isEmpty() ? QString::fromUtf8(kEmptyCaption) : caption;
+    const QString text = caption.isEmpty() ? QString::fromUtf8(kEmptyCaption) : caption;
+    // The first tab keeps the program's name through every title of its
+    // pages: a caption that stays costs no redraw of the whole window (the
+    // login page loads meanwhile, and the engine waits for drawn frames).
+    if (FPageTabs[static_cast<size_t>(index)].Caption == text)
+        return;
+    FPageTabs[static_cast<size_t>(index)].Caption = text;
     FPages.TabTextChanged(index);
     Q_EMIT CaptionChanged(index);
 }

@@ -80,6 +80,10 @@ void TTabStrip::PageControl1DrawSkinTab(int TabIndex, const QRect& Rct, bool, bo
     if (const TBrowserTab* tab = FRegistry.FindTab(page->Tag)) {
         Cnvs.drawPixmap(geometry.Icon, tab->Loaded ? TabArtwork::FavIconNew(ratio)
                                                    : TabArtwork::LoadingFrame(FrameOf(page->Tag), ratio));
+        if (tab->Loaded)
+            FDrawnLoading.remove(page->Tag);
+        else
+            FDrawnLoading.insert(page->Tag);
     }
     const QString caption = ShortCaption(FRegistry.TabText(TabIndex), metrics, geometry.CaptionLimit);
     Cnvs.drawText(geometry.Caption, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, caption);
@@ -124,6 +128,7 @@ void TTabStrip::RefreshTabs(const QList<int>& indexes)
 void TTabStrip::RegistryTabRemoved(int index, int id)
 {
     FFrames.remove(id);
+    FDrawnLoading.remove(id);
     // The hover of the closed tab's place starts afresh.
     if (index >= 0 && index < TabSlotCount)
         FPointerAway[static_cast<size_t>(index)] = false;
@@ -134,6 +139,11 @@ void TTabStrip::RegistryLoadingChanged(int index, bool loading)
 {
     if (loading && !FTimerRefreshTab->isActive())
         FTimerRefreshTab->start();
+    // A tab drawn loading from its start looks no different once its load
+    // starts; the timer moves its animation on. Redrawn now, it would cost
+    // the whole window a frame just as its first page is on its way.
+    if (const TTabPage* page = FControl.Page(index); loading && page && FDrawnLoading.contains(page->Tag))
+        return;
     RefreshTabs({index});
 }
 

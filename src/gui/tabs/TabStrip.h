@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QSet>
 #include <QObject>
 #include <QRect>
 
@@ -104,6 +105,7 @@ private:
     QTimer* FTimerRefreshTab = nullptr;
     std::array<bool, TabSlotCount> FPointerAway{}; // by page index
     QHash<int, int> FFrames;                       // by tab id
+    mutable QSet<int> FDrawnLoading;               // tab ids last drawn with the loading animation
     std::optional<QElapsedTimer> FLastPressTime; // none: long ago
     QPoint FLastMousePos{-1, -1};
     struct TCut
