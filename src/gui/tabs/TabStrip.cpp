@@ -80,10 +80,6 @@ void TTabStrip::PageControl1DrawSkinTab(int TabIndex, const QRect& Rct, bool, bo
     if (const TBrowserTab* tab = FRegistry.FindTab(page->Tag)) {
         Cnvs.drawPixmap(geometry.Icon, tab->Loaded ? TabArtwork::FavIconNew(ratio)
                                                    : TabArtwork::LoadingFrame(FrameOf(page->Tag), ratio));
-        if (tab->Loaded)
-            FDrawnLoading.remove(page->Tag);
-        else
-            FDrawnLoading.insert(page->Tag);
     }
     const QString caption = ShortCaption(FRegistry.TabText(TabIndex), metrics, geometry.CaptionLimit);
     Cnvs.drawText(geometry.Caption, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, caption);
@@ -128,7 +124,7 @@ void TTabStrip::RefreshTabs(const QList<int>& indexes)
 void TTabStrip::RegistryTabRemoved(int index, int id)
 {
     FFrames.remove(id);
-    FDrawnLoading.remove(id);
+    FLoadedIds.remove(id);
     // The hover of the closed tab's place starts afresh.
     if (index >= 0 && index < TabSlotCount)
         FPointerAway[static_cast<size_t>(index)] = false;
@@ -139,10 +135,21 @@ void TTabStrip::RegistryLoadingChanged(int index, bool loading)
 {
     if (loading && !FTimerRefreshTab->isActive())
         FTimerRefreshTab->start();
-    // A tab drawn loading from its start looks no different once its load
-    // starts; the timer moves its animation on. Redrawn now, it would cost
-    // the whole window a frame just as its first page is on its way.
-    if (const TTabPage* page = FControl.Page(index); loading && page && FDrawnLoading.contains(page->Tag))
+    // A tab shows the loading animation from its start until its first load
+    // ends, so a load that starts before that changes nothing drawn (the
+    // timer moves the animation on). Redrawn now, it would cost the whole
+    // window a frame just as its first page is on its way.
+    const TTabPage* page = FControl.Page(index);
+    if (!page) {
+        RefreshTabs({index});
+        return;
+    }
+    const bool wasLoaded = FLoadedIds.contains(page->Tag);
+    if (loading)
+        FLoadedIds.remove(page->Tag);
+    else
+        FLoadedIds.insert(page->Tag);
+    if (loading && !wasLoaded)
         return;
     RefreshTabs({index});
 }

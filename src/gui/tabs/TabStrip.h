@@ -105,7 +105,7 @@ private:
     QTimer* FTimerRefreshTab = nullptr;
     std::array<bool, TabSlotCount> FPointerAway{}; // by page index
     QHash<int, int> FFrames;                       // by tab id
-    mutable QSet<int> FDrawnLoading;               // tab ids last drawn with the loading animation
+    QSet<int> FLoadedIds;                          // tab ids whose last load ended (drawn with their icon)
     std::optional<QElapsedTimer> FLastPressTime; // none: long ago
     QPoint FLastMousePos{-1, -1};
     struct TCut

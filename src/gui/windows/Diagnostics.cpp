@@ -70,7 +70,12 @@ QString DiagnosticReport(const QString& engineVersion)
     }
     // Updates: left to IT, or the updater beside the program with the
     // publisher's key it checks packages against.
-    if (!gDataDir.isEmpty() && config.ReadUpdate().Managed) {
+    // The policy holds before any data folder exists.
+    const bool managed =
+        gDataDir.isEmpty()
+            ? policy.Value(QStringLiteral("UPDATE"), QStringLiteral("Managed")).value_or(QString()).trimmed() == u"1"
+            : config.ReadUpdate().Managed;
+    if (managed) {
         lines << QStringLiteral("更新：由管理员管理（不检查新版本）");
     } else {
         const auto present = [](const QString& path) {
