@@ -64,6 +64,17 @@ TUpdateOutcome Refused(const QString& message)
     return outcome;
 }
 
+// Refusals the updater finds itself and the installing helper finds again.
+QString BadSignatureText()
+{
+    return QStringLiteral("新版本的签名无效，可能已被篡改，已拒绝安装。");
+}
+
+QString NotThisPackageText()
+{
+    return QStringLiteral("下载的文件不是本客户端的安装包，已拒绝安装。");
+}
+
 QString ServiceAddress(const TUpdateContext& context, const QString& path)
 {
     return QStringLiteral("http://") + context.ServiceHost + path;
@@ -126,8 +137,6 @@ std::optional<TPublishedPackage> PublishedPackage(const QString& manifestBody, c
 QString VerifySignature(const QString& keyring, const QString& file, const QString& signature,
                         const QString& scratchFolder)
 {
-    if (!QFileInfo(keyring).isFile())
-        return QStringLiteral("No publisher key at %1").arg(keyring);
     // An empty home of its own: only the publisher's key counts, never a
     // keyring the user keeps.
     const QString home = QDir(scratchFolder).filePath(QStringLiteral("gnupg"));
@@ -234,13 +243,13 @@ TUpdateOutcome RunUpdate(const TUpdateContext& context)
     if (const QString problem = VerifySignature(context.Keyring, debPath, signaturePath, context.WorkFolder);
         !problem.isEmpty()) {
         qWarning().noquote() << QStringLiteral("Update: the signature of %1 is not good: %2").arg(package->Path, problem);
-        return Refused(QStringLiteral("新版本的签名无效，可能已被篡改，已拒绝安装。"));
+        return Refused(BadSignatureText());
     }
     const TPackageFacts facts = ReadPackageFacts(debPath);
     if (facts.Name != QLatin1String(PackageName)) {
         qWarning().noquote() << QStringLiteral("Update: %1 is no package of this client (%2)")
                                     .arg(package->Path, facts.Name.isEmpty() ? QStringLiteral("unreadable") : facts.Name);
-        return Refused(QStringLiteral("下载的文件不是本客户端的安装包，已拒绝安装。"));
+        return Refused(NotThisPackageText());
     }
     if (!IsNewerVersion(facts.Version, context.ClientVersion)) {
         qWarning().noquote() << QStringLiteral("Update: %1 is not newer than %2").arg(facts.Version, context.ClientVersion);
@@ -277,9 +286,9 @@ TUpdateOutcome RunUpdate(const TUpdateContext& context)
     case 127:
         return Refused(QStringLiteral("没有安装更新的权限，请联系管理员。"));
     case InstallerExit::BadSignature:
-        return Refused(QStringLiteral("新版本的签名无效，可能已被篡改，已拒绝安装。"));
+        return Refused(BadSignatureText());
     case InstallerExit::NotThisPackage:
-        return Refused(QStringLiteral("下载的文件不是本客户端的安装包，已拒绝安装。"));
+        return Refused(NotThisPackageText());
     case InstallerExit::NotNewer:
         return Refused(QStringLiteral("下载的版本不比已安装的版本新，已拒绝安装。"));
     default:

@@ -358,6 +358,18 @@ TEST_F(TabRegistry, DrawingRecordsHitRectanglesAndAnimates)
     EXPECT_EQ(FStrip.FrameOf(id), 0);
 }
 
+// What a widget repainted, seen through an event filter.
+struct TPaintLog : QObject
+{
+    QRegion Painted;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            Painted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+};
+
 TEST_F(TabRegistry, ALoadingChangeRepaintsOnlyItsTab)
 {
     Login();
@@ -366,16 +378,7 @@ TEST_F(TabRegistry, ALoadingChangeRepaintsOnlyItsTab)
     Pump();
     Pages().show();
     Pump();
-    struct TPaintLog : QObject
-    {
-        QRegion Painted;
-        bool eventFilter(QObject*, QEvent* event) override
-        {
-            if (event->type() == QEvent::Paint)
-                Painted += static_cast<QPaintEvent*>(event)->region();
-            return false;
-        }
-    } log;
+    TPaintLog log;
     Pages().installEventFilter(&log);
     // A new tab is drawn loading already: its load's start changes nothing
     // to see, and only starts the animation.
@@ -405,16 +408,7 @@ TEST_F(TabRegistry, ATitleThatLeavesTheCaptionAsItIsDrawsNothing)
     Pump();
     Pages().show();
     Pump();
-    struct TPaintLog : QObject
-    {
-        QRegion Painted;
-        bool eventFilter(QObject*, QEvent* event) override
-        {
-            if (event->type() == QEvent::Paint)
-                Painted += static_cast<QPaintEvent*>(event)->region();
-            return false;
-        }
-    } log;
+    TPaintLog log;
     QList<int> captions;
     QObject::connect(&FRegistry, &TTabRegistry::CaptionChanged, &FRegistry,
                      [&captions](int index) { captions << index; });

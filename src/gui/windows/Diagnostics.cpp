@@ -50,7 +50,8 @@ QString DiagnosticReport(const QString& engineVersion)
         lines << QStringLiteral("配置文件：%1%2")
                      .arg(ConfigFilePath(), QFileInfo::exists(ConfigFilePath()) ? QString() : QStringLiteral("（不存在）"));
     }
-    const TConfigFile config;
+    // Without a data folder there is no config.ini: the policy alone.
+    const TConfigFile config(gDataDir.isEmpty() ? QString() : ConfigFilePath());
     const TNetworkOptions network = gDataDir.isEmpty() ? TNetworkOptions() : config.ReadNetwork();
     lines << QStringLiteral("服务地址：%1")
                  .arg(gDataDir.isEmpty() ? BuiltInServiceHost()
@@ -70,12 +71,7 @@ QString DiagnosticReport(const QString& engineVersion)
     }
     // Updates: left to IT, or the updater beside the program with the
     // publisher's key it checks packages against.
-    // The policy holds before any data folder exists.
-    const bool managed =
-        gDataDir.isEmpty()
-            ? policy.Value(QStringLiteral("UPDATE"), QStringLiteral("Managed")).value_or(QString()).trimmed() == u"1"
-            : config.ReadUpdate().Managed;
-    if (managed) {
+    if (config.ReadUpdate().Managed) {
         lines << QStringLiteral("更新：由管理员管理（不检查新版本）");
     } else {
         const auto present = [](const QString& path) {
