@@ -554,6 +554,9 @@ class DevToolsPage:
 
     def click(self, selector, modifiers=0):
         """A real mouse click (with modifiers: 2 = Ctrl) at the element's centre."""
+        # Measured before the page has its stylesheet, the element may still
+        # move, and the click lands beside it; a user clicks what is shown.
+        wait_for(lambda: self.evaluate("document.readyState") == "complete", 20, what="the page to load before a click")
         box = self.evaluate("(function(){var r=document.querySelector(%s).getBoundingClientRect();"
                             "return [r.left + r.width / 2, r.top + r.height / 2];})()" % json.dumps(selector))
         self.call("Input.dispatchMouseEvent", type="mousePressed", x=box[0], y=box[1], button="left",
