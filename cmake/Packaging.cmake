@@ -110,7 +110,17 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Chinese input: IBus's module comes with the toolkit, fcitx5's does not.
 # The updater checks signatures with gpgv and asks for the administrator
 # through pkexec.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "gpgv, pkexec")
+# The transfer library is loaded at run time, so the computed list cannot see
+# it: its package is named here (7.85 for a thread-safe set-up and the
+# protocol option by name).
+get_target_property(curl_location CURL::libcurl LOCATION)
+file(REAL_PATH "${curl_location}" curl_file)
+execute_process(COMMAND dpkg-query -S "${curl_file}" OUTPUT_VARIABLE curl_owner ERROR_QUIET)
+string(REGEX MATCH "^[^:,]+" curl_package "${curl_owner}")
+if(NOT curl_package)
+  set(curl_package libcurl4)
+endif()
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "gpgv, pkexec, ${curl_package} (>= 7.85.0)")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-translations-l10n, fcitx5-frontend-qt6")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)

@@ -94,7 +94,6 @@ int main(int argc, char* argv[])
     }
     qInfo().noquote() << QStringLiteral("Update: started for %1, client %2, service %3")
                              .arg(handOver->ExeName, QLatin1String(ClientVersion), ServiceHost());
-    HttpFetch::GlobalInit();
 
     // Downloads stay private to the user and go away with the updater.
     QTemporaryDir work(QDir::temp().filePath(QStringLiteral("velmar-erp-update-XXXXXX")));

@@ -14,6 +14,10 @@ class MainWindow(ClientTestCase):
         handle = self.wait_handle()
         wait_for(lambda: self.desktop.map_state(handle) == "IsViewable", 20, what="the main window")
         wait_for(lambda: tray_icon_center(self.desktop), 20, what="the tray icon")
+        # The program's icon, every size of it, for the task bar and the window switcher.
+        icon = self.desktop.run(["xprop", "-id", str(handle), "-notype", "_NET_WM_ICON"]).stdout
+        self.assertIn("128x128", icon.replace(" ", ""))
+        self.assertIn("16x16", icon.replace(" ", ""))
 
         self.hide_window(handle)
         self.assertIsNone(client.poll())

@@ -38,6 +38,25 @@ class Update(ClientTestCase):
         time.sleep(2)
         self.assertEqual(self.question_windows(handle), [])
         self.assertIsNone(client.poll())
+        # The check brought the transfer library in with it.
+        self.assertTrue(self.maps_transfer_library(client.pid))
+
+    def maps_transfer_library(self, pid):
+        with open("/proc/%d/maps" % pid) as maps:
+            return "libcurl" in maps.read()
+
+    def test_managed_updates_neither_check_nor_load_the_transfer_library(self):
+        with open(self.config_path, "w") as config:
+            config.write("[UPDATE]\nManaged=1\n")
+        client = self.start_client()
+        self.wait_handle()
+        self.login_page()
+        time.sleep(1.5)
+        self.assertEqual(self.manifest_requests(), [])
+        # Loaded with the first fetch, never at start: it costs every start
+        # before the login page is asked for.
+        self.assertFalse(self.maps_transfer_library(client.pid))
+        self.assertIsNone(client.poll())
 
     def test_failing_checks_show_nothing(self):
         for mode in ("404", "hang", "malformed", "redirect"):

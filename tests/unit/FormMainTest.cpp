@@ -11,6 +11,7 @@
 #include "tabs/TabRegistry.h"
 
 #include "FormFixture.h"
+#include "RawHttpServer.h"
 
 #include <QCoreApplication>
 
@@ -104,6 +105,28 @@ TEST_F(FormMain, EveryCloseAttemptWritesThePlacementAndOnlyAnExitEndsTheProgram)
     EXPECT_TRUE(form.FClosing);
     EXPECT_FALSE(form.isVisible());
     EXPECT_TRUE(QFile::exists(path)); // written again by the closing attempt
+}
+
+// The version check waits for the first tab's page: only when it has
+// loaded (or failed to) does the client ask the service.
+TEST_F(FormMain, TheVersionCheckAsksOnceTheFirstPageHasLoaded)
+{
+    const QByteArray body = "{\"Version\":\"9.9.9.9\"}";
+    const TRawHttpServer server(
+        {"HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body});
+    const QString builtIn = ServiceHost();
+    SetServiceHost(QStringLiteral("127.0.0.1:%1").arg(server.Port()));
+    const std::shared_ptr<void> restore(nullptr, [&](void*) { SetServiceHost(builtIn); });
+    StartForm();
+    TFakeChromium* first = ViewOn(1);
+    ASSERT_NE(first, nullptr);
+    Q_EMIT first->LoadingStateChanged(true, false, false);
+    EXPECT_FALSE(WaitUntil([&] { return server.Connections() > 0; }, 500));
+
+    Q_EMIT first->LoadingStateChanged(false, false, false);
+    ASSERT_TRUE(WaitUntil([this] { return !FBoxes.empty(); }, 10000));
+    EXPECT_EQ(server.Requests().size(), 1);
+    EXPECT_TRUE(FBoxes.back().Text.contains(QStringLiteral("发现新版本")));
 }
 
 TEST_F(FormMain, PlacementIsRestoredByState)

@@ -3,8 +3,12 @@
 #include "util/AppError.h"
 #include "util/HttpFetch.h"
 
-#include "RawHttpServer.h"
+#include "service/ServiceTasks.h"
 
+#include "RawHttpServer.h"
+#include "TestSupport.h"
+
+#include <memory>
 #include <optional>
 
 #include <gtest/gtest.h>
@@ -275,6 +279,30 @@ TEST(VersionManifest, HandOverDocumentEscapesOnlyWhatJsonNeeds)
         EXPECT_EQ(QString::fromStdString(value.at("ExeName").get<std::string>()), c.ExeName);
         EXPECT_EQ(value.at("FileName"), "update.rar");
     }
+}
+
+// Held back and never released, the check still asks once its hold limit
+// has passed; a check whose task has gone never asks.
+TEST(VersionCheckTask, AsksAfterTheHoldLimitAndNeverOnceGone)
+{
+    const QByteArray body = "{\"Version\":\"9.9.9.9\"}";
+    const TRawHttpServer server(
+        {"HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body});
+    const QString builtIn = ServiceHost();
+    SetServiceHost(QStringLiteral("127.0.0.1:%1").arg(server.Port()));
+    const std::shared_ptr<void> restore(nullptr, [&](void*) { SetServiceHost(builtIn); });
+
+    TVersionCheckTask held(nullptr, std::chrono::milliseconds(300));
+    int offered = 0;
+    QObject::connect(&held, &TVersionCheckTask::UpdateOffered, [&offered] { ++offered; });
+    held.Start();
+    ASSERT_TRUE(WaitUntil([&] { return offered == 1; }, 10000));
+    EXPECT_EQ(server.Connections(), 1);
+
+    auto* gone = new TVersionCheckTask(nullptr, std::chrono::milliseconds(300));
+    gone->Start();
+    delete gone;
+    EXPECT_FALSE(WaitUntil([&] { return server.Connections() > 1; }, 1000));
 }
 
 } // namespace

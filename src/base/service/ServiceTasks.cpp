@@ -7,6 +7,7 @@
 #include "util/AppError.h"
 #include "util/CommonThread.h"
 #include "util/HttpFetch.h"
+#include "util/TaskGate.h"
 #include "util/TaskLink.h"
 
 #include <QDebug>
@@ -60,22 +61,31 @@ void TLoginAddressTask::Start()
     });
 }
 
-TVersionCheckTask::TVersionCheckTask(QObject* parent)
-    : QObject(parent), FLink(std::make_shared<TTaskLink>(this))
+TVersionCheckTask::TVersionCheckTask(QObject* parent, std::chrono::milliseconds holdLimit)
+    : QObject(parent), FLink(std::make_shared<TTaskLink>(this)), FGate(std::make_shared<TTaskGate>()),
+      FHoldLimit(holdLimit)
 {
 }
 
 TVersionCheckTask::~TVersionCheckTask()
 {
     FLink->Detach();
+    FGate->Open(); // a worker still held ends without asking
 }
 
 void TVersionCheckTask::Start()
 {
-    HttpFetch::GlobalInit(); // the transfer library is set up on the main thread
-    RunOnce([link = FLink, self = this] {
+    RunOnce([link = FLink, gate = FGate, limit = FHoldLimit, self = this] {
+        gate->WaitFor(limit);
+        if (!link->Attached())
+            return;
         const std::optional<QString> question = FetchUpdateQuestion();
         if (question)
             link->Deliver([self, text = *question] { Q_EMIT self->UpdateOffered(text); });
     });
+}
+
+void TVersionCheckTask::Release()
+{
+    FGate->Open();
 }

@@ -3,8 +3,10 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 
+class TTaskGate;
 class TTaskLink;
 
 // The two things the shell asks of the service in the background, once per
@@ -31,19 +33,27 @@ private:
 };
 
 // Asks the service for the published version; when it differs from this
-// client's, reports the question to ask the user.
+// client's, reports the question to ask the user. The worker starts with
+// Start() but asks only after Release(), or once the hold limit has passed:
+// while the login page is on its way, loading the transfer library and
+// asking would compete with it for the processor.
 class TVersionCheckTask : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit TVersionCheckTask(QObject* parent = nullptr);
+    static constexpr std::chrono::milliseconds HoldLimit{10000};
+
+    explicit TVersionCheckTask(QObject* parent = nullptr, std::chrono::milliseconds holdLimit = HoldLimit);
     ~TVersionCheckTask() override;
     void Start();
+    void Release();
 
 Q_SIGNALS:
     void UpdateOffered(const QString& question);
 
 private:
     std::shared_ptr<TTaskLink> FLink;
+    std::shared_ptr<TTaskGate> FGate;
+    const std::chrono::milliseconds FHoldLimit;
 };

@@ -3,6 +3,8 @@
 #include "util/AppError.h"
 #include "util/SystemText.h"
 
+#include <QLibrary>
+
 #include <curl/curl.h>
 
 #include <memory>
@@ -34,41 +36,108 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
+// The transfer library and the TLS libraries it brings are loaded with the
+// first fetch, not with the program: linked in, they cost every start tens
+// of milliseconds before the login page could be asked for.
+struct TCurlApi
+{
+    decltype(&curl_global_init) GlobalInit = nullptr;
+    decltype(&curl_version_info) VersionInfo = nullptr;
+    decltype(&curl_url) Url = nullptr;
+    decltype(&curl_url_cleanup) UrlCleanup = nullptr;
+    decltype(&curl_url_set) UrlSet = nullptr;
+    decltype(&curl_url_get) UrlGet = nullptr;
+    decltype(&curl_url_strerror) UrlError = nullptr;
+    decltype(&curl_free) Free = nullptr;
+    decltype(&curl_slist_append) ListAppend = nullptr;
+    decltype(&curl_slist_free_all) ListFree = nullptr;
+    decltype(&curl_easy_init) EasyInit = nullptr;
+    decltype(&curl_easy_cleanup) EasyCleanup = nullptr;
+    CURLcode (*EasySetOption)(CURL*, CURLoption, ...) = nullptr;
+    decltype(&curl_easy_perform) EasyPerform = nullptr;
+    decltype(&curl_easy_strerror) EasyError = nullptr;
+};
+
+template <typename TFunction>
+void Resolve(QLibrary& library, const char* name, TFunction& function, QStringList& missing)
+{
+    function = reinterpret_cast<TFunction>(library.resolve(name));
+    if (!function)
+        missing << QLatin1String(name);
+}
+
+// Loads and sets up the library once, from whichever thread fetches first.
+// The library's set-up is safe on any thread from 7.84 on, which the
+// package requires; an older one is refused rather than raced.
+const TCurlApi& CurlApi()
+{
+    static TCurlApi api;
+    static QString failure;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // Kept loaded, and never deleted, for the rest of the process: a
+        // fetch on another thread may still be running at its end.
+        static QLibrary* const library = new QLibrary(QStringLiteral("curl"), 4);
+        if (!library->load()) {
+            failure = QStringLiteral("The HTTP client library could not be loaded: ") + library->errorString();
+            return;
+        }
+        QStringList missing;
+        Resolve(*library, "curl_global_init", api.GlobalInit, missing);
+        Resolve(*library, "curl_version_info", api.VersionInfo, missing);
+        Resolve(*library, "curl_url", api.Url, missing);
+        Resolve(*library, "curl_url_cleanup", api.UrlCleanup, missing);
+        Resolve(*library, "curl_url_set", api.UrlSet, missing);
+        Resolve(*library, "curl_url_get", api.UrlGet, missing);
+        Resolve(*library, "curl_url_strerror", api.UrlError, missing);
+        Resolve(*library, "curl_free", api.Free, missing);
+        Resolve(*library, "curl_slist_append", api.ListAppend, missing);
+        Resolve(*library, "curl_slist_free_all", api.ListFree, missing);
+        Resolve(*library, "curl_easy_init", api.EasyInit, missing);
+        Resolve(*library, "curl_easy_cleanup", api.EasyCleanup, missing);
+        Resolve(*library, "curl_easy_setopt", api.EasySetOption, missing);
+        Resolve(*library, "curl_easy_perform", api.EasyPerform, missing);
+        Resolve(*library, "curl_easy_strerror", api.EasyError, missing);
+        if (!missing.isEmpty()) {
+            failure = QStringLiteral("The HTTP client library lacks %1").arg(missing.join(QLatin1String(", ")));
+            return;
+        }
+        const curl_version_info_data* version = api.VersionInfo(CURLVERSION_NOW);
+        if (!version || !(version->features & CURL_VERSION_THREADSAFE)) {
+            failure = QStringLiteral("The HTTP client library %1 is too old")
+                          .arg(QLatin1String(version ? version->version : "?"));
+            return;
+        }
+        if (api.GlobalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK)
+            failure = QStringLiteral("The HTTP client library could not be set up");
+    });
+    if (!failure.isEmpty())
+        throw EAppError(failure);
+    return api;
+}
+
 struct TEasyDeleter
 {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+    void operator()(CURL* handle) const { CurlApi().EasyCleanup(handle); }
 };
 struct TUrlDeleter
 {
-    void operator()(CURLU* url) const { curl_url_cleanup(url); }
+    void operator()(CURLU* url) const { CurlApi().UrlCleanup(url); }
 };
 struct TListDeleter
 {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+    void operator()(curl_slist* list) const { CurlApi().ListFree(list); }
 };
 struct TCurlTextDeleter
 {
-    void operator()(char* text) const { curl_free(text); }
+    void operator()(char* text) const { CurlApi().Free(text); }
 };
 using TEasy = std::unique_ptr<CURL, TEasyDeleter>;
 using TUrl = std::unique_ptr<CURLU, TUrlDeleter>;
 using THeaderList = std::unique_ptr<curl_slist, TListDeleter>;
 using TCurlText = std::unique_ptr<char, TCurlTextDeleter>;
 
-// curl_global_init is not safe to race with itself or with a first
-// curl_easy_init on another thread.
-void InitCurlOnce()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 } // namespace
-
-void HttpFetch::GlobalInit()
-{
-    InitCurlOnce();
-}
 
 namespace {
 
@@ -80,7 +149,7 @@ QString Ms(std::chrono::milliseconds span)
 QByteArray UrlPart(CURLU* url, CURLUPart part, unsigned flags = 0)
 {
     char* raw = nullptr;
-    if (curl_url_get(url, part, &raw, flags) != CURLUE_OK)
+    if (CurlApi().UrlGet(url, part, &raw, flags) != CURLUE_OK)
         return {};
     const TCurlText text(raw);
     return QByteArray(text.get());
@@ -284,7 +353,7 @@ int ConnectedCallback(void* exchange, char*, char*, int, int)
 template <typename TValue>
 void SetOption(CURL* handle, CURLoption option, TValue value)
 {
-    if (curl_easy_setopt(handle, option, value) != CURLE_OK)
+    if (CurlApi().EasySetOption(handle, option, value) != CURLE_OK)
         throw EAppError(QStringLiteral("The HTTP client refused option %1").arg(static_cast<int>(option)));
 }
 
@@ -297,20 +366,20 @@ struct TFetched
 
 TFetched Fetch(const QString& url, const TFetchLimits& limits)
 {
-    InitCurlOnce();
+    const TCurlApi& curl = CurlApi();
 
-    const TUrl address(curl_url());
+    const TUrl address(curl.Url());
     if (!address)
         throw EAppError(QStringLiteral("Out of memory"));
-    const CURLUcode parsed = curl_url_set(address.get(), CURLUPART_URL, url.toUtf8().constData(), CURLU_PATH_AS_IS);
+    const CURLUcode parsed = curl.UrlSet(address.get(), CURLUPART_URL, url.toUtf8().constData(), CURLU_PATH_AS_IS);
     if (parsed != CURLUE_OK)
-        throw EAppError(QString::fromUtf8(curl_url_strerror(parsed)) + QStringLiteral(": ") + url);
+        throw EAppError(QString::fromUtf8(curl.UrlError(parsed)) + QStringLiteral(": ") + url);
     if (UrlPart(address.get(), CURLUPART_SCHEME).toLower() != "http")
         throw EAppError(QStringLiteral("Only http addresses are fetched: ") + url);
     // No credentials are ever offered, not even those written in the address.
-    curl_url_set(address.get(), CURLUPART_USER, nullptr, 0);
-    curl_url_set(address.get(), CURLUPART_PASSWORD, nullptr, 0);
-    curl_url_set(address.get(), CURLUPART_OPTIONS, nullptr, 0);
+    curl.UrlSet(address.get(), CURLUPART_USER, nullptr, 0);
+    curl.UrlSet(address.get(), CURLUPART_PASSWORD, nullptr, 0);
+    curl.UrlSet(address.get(), CURLUPART_OPTIONS, nullptr, 0);
     const QByteArray host = UrlPart(address.get(), CURLUPART_HOST);
     const int port = UrlPart(address.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT).toInt();
 
@@ -318,14 +387,14 @@ TFetched Fetch(const QString& url, const TFetchLimits& limits)
     // here, every header line goes out in this order and nothing else does.
     THeaderList headers;
     for (const QByteArray& line : HttpFetch::RequestHeaderLines(host, port)) {
-        curl_slist* const longer = curl_slist_append(headers.get(), line.constData());
+        curl_slist* const longer = curl.ListAppend(headers.get(), line.constData());
         if (!longer)
             throw EAppError(QStringLiteral("Out of memory"));
         if (!headers)
             headers.reset(longer); // later appends keep the same head
     }
 
-    const TEasy handle(curl_easy_init());
+    const TEasy handle(curl.EasyInit());
     if (!handle)
         throw EAppError(QStringLiteral("The HTTP client could not be created"));
     CURL* const h = handle.get();
@@ -358,7 +427,7 @@ TFetched Fetch(const QString& url, const TFetchLimits& limits)
     SetOption(h, CURLOPT_PREREQFUNCTION, ConnectedCallback);
     SetOption(h, CURLOPT_PREREQDATA, &exchange);
 
-    const CURLcode result = curl_easy_perform(h);
+    const CURLcode result = curl.EasyPerform(h);
 
     if (exchange.Failure())
         throw EAppError(*exchange.Failure());
@@ -372,7 +441,7 @@ TFetched Fetch(const QString& url, const TFetchLimits& limits)
     // that stops before its last chunk is broken.
     const bool cutShort = result == CURLE_PARTIAL_FILE && exchange.Succeeding() && !exchange.Chunked();
     if (result != CURLE_OK && !cutShort) {
-        const QString text = errorText[0] ? QString::fromUtf8(errorText) : QString::fromUtf8(curl_easy_strerror(result));
+        const QString text = errorText[0] ? QString::fromUtf8(errorText) : QString::fromUtf8(curl.EasyError(result));
         throw EAppError(text);
     }
     if (!exchange.Succeeding())

@@ -31,11 +31,6 @@ QByteArray FetchUrlBytes(const QString& url, const TFetchLimits& limits = {});
 
 namespace HttpFetch {
 
-// Sets up the transfer library. Call on the main thread before any thread
-// fetches: its set-up (and the TLS library's) must not race with the
-// process's own start or end.
-void GlobalInit();
-
 // The value of the Host header: the host alone on port 80, else host:port.
 QByteArray HostHeaderValue(const QByteArray& host, int port);
 

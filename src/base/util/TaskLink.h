@@ -25,6 +25,12 @@ public:
         FTarget = nullptr;
     }
 
+    bool Attached()
+    {
+        const std::lock_guard guard(FLock);
+        return FTarget != nullptr;
+    }
+
     // Queues work for the target's thread; false when the target is gone.
     // Qt drops the call if the target is destroyed before it runs.
     bool Deliver(std::function<void()> work)

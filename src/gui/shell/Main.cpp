@@ -219,8 +219,10 @@ void TFormMain::FormCreate()
     setWindowTitle(AppTitle());
     QApplication::setApplicationName(AppTitle());
     const QIcon icon = AppIcon();
+    // Every window without one of its own, this one included, shows the
+    // program's icon; setting it here as well would send the display
+    // server all its sizes a second time.
     QApplication::setWindowIcon(icon);
-    setWindowIcon(icon);
     TrayIcon1->setIcon(icon);
     TrayIcon1->setToolTip(AppTitle());
     TrayIcon1->show();
@@ -244,6 +246,11 @@ void TFormMain::StartBackgroundTasks()
     }
     FVersionTask = new TVersionCheckTask(this);
     connect(FVersionTask, &TVersionCheckTask::UpdateOffered, this, &TFormMain::AskForUpdate);
+    // The check asks once the first tab's page has loaded (or failed to).
+    connect(FRegistry, &TTabRegistry::LoadingChanged, FVersionTask, [task = FVersionTask](int index, bool loading) {
+        if (index == 1 && !loading)
+            task->Release();
+    });
     FVersionTask->Start();
 }
 
