@@ -111,12 +111,8 @@ TEST_F(FormMain, EveryCloseAttemptWritesThePlacementAndOnlyAnExitEndsTheProgram)
 // loaded (or failed to) does the client ask the service.
 TEST_F(FormMain, TheVersionCheckAsksOnceTheFirstPageHasLoaded)
 {
-    const QByteArray body = "{\"Version\":\"9.9.9.9\"}";
-    const TRawHttpServer server(
-        {"HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body});
-    const QString builtIn = ServiceHost();
-    SetServiceHost(QStringLiteral("127.0.0.1:%1").arg(server.Port()));
-    const std::shared_ptr<void> restore(nullptr, [&](void*) { SetServiceHost(builtIn); });
+    const TRawHttpServer server({HttpOk(R"({"Version":"9.9.9.9"})")});
+    const TServiceHostOverride host(QStringLiteral("127.0.0.1:%1").arg(server.Port()));
     StartForm();
     TFakeChromium* first = ViewOn(1);
     ASSERT_NE(first, nullptr);

@@ -201,3 +201,9 @@ TFullListener::~TFullListener()
         close(fd);
     close(FListen);
 }
+
+QByteArray HttpOk(const QByteArray& body)
+{
+    return "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n"
+           + body;
+}

@@ -52,6 +52,9 @@ private:
     std::thread FThread;
 };
 
+// A 200 reply with a counted body.
+QByteArray HttpOk(const QByteArray& body);
+
 // A loopback port with nothing listening on it, for as long as the object
 // lives: connecting to it is refused.
 class TClosedPort

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "core/Global.h"
 #include "widgets/AppMessageBox.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,17 @@
 TScratchDir::TScratchDir()
     : FDir(QDir::tempPath() + QStringLiteral("/velmar-test-XXXXXX"))
 {
+}
+
+TServiceHostOverride::TServiceHostOverride(const QString& host)
+    : FOld(ServiceHost())
+{
+    SetServiceHost(host);
+}
+
+TServiceHostOverride::~TServiceHostOverride()
+{
+    SetServiceHost(FOld);
 }
 
 TEnvGuard::TEnvGuard(const char* name, const QByteArray& value)

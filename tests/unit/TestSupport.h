@@ -33,6 +33,17 @@ private:
     std::optional<QByteArray> FOld;
 };
 
+// Points the program at another service host for the life of the object.
+class TServiceHostOverride
+{
+public:
+    explicit TServiceHostOverride(const QString& host);
+    ~TServiceHostOverride();
+
+private:
+    const QString FOld;
+};
+
 void WriteBytes(const QString& path, const QByteArray& bytes);
 QByteArray ReadBytes(const QString& path);
 

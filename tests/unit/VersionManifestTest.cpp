@@ -8,7 +8,6 @@
 #include "RawHttpServer.h"
 #include "TestSupport.h"
 
-#include <memory>
 #include <optional>
 
 #include <gtest/gtest.h>
@@ -191,11 +190,6 @@ TCheckResult CheckReply(const QByteArray& reply)
     }
 }
 
-QByteArray Ok(const QByteArray& body)
-{
-    return "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
-}
-
 TEST(VersionManifest, ServedManifestsLeadToTheRightQuestion)
 {
     const QString ask = DefaultQuestion();
@@ -206,23 +200,23 @@ TEST(VersionManifest, ServedManifestsLeadToTheRightQuestion)
         std::optional<QString> Question;
         QString Debug;
     } cases[] = {
-        {"current", Ok(R"({"Version":"1.0.0.2","Info":"x"})"), std::nullopt, QString()},
-        {"padded", Ok(R"({"Version":"  1.0.0.2  "})"), std::nullopt, QString()},
-        {"newer with Info", Ok(R"({"Version":"1.0.0.3","Info":"有新版本"})"), Text("有新版本"), QString()},
-        {"older", Ok(R"({"Version":"1.0.0.1"})"), ask, QString()},
-        {"blank Info", Ok(R"({"Version":"1.0.0.3","Info":"   "})"), ask, QString()},
-        {"member in small letters", Ok(R"({"version":"1.0.0.2"})"), ask, QString()},
-        {"null Info", Ok(R"({"Version":"1.0.0.3","Info":null})"), Text("null"), QString()},
-        {"numbers as members", Ok(R"({"Version":1.5,"Info":7})"), Text("7"), QString()},
+        {"current", HttpOk(R"({"Version":"1.0.0.2","Info":"x"})"), std::nullopt, QString()},
+        {"padded", HttpOk(R"({"Version":"  1.0.0.2  "})"), std::nullopt, QString()},
+        {"newer with Info", HttpOk(R"({"Version":"1.0.0.3","Info":"有新版本"})"), Text("有新版本"), QString()},
+        {"older", HttpOk(R"({"Version":"1.0.0.1"})"), ask, QString()},
+        {"blank Info", HttpOk(R"({"Version":"1.0.0.3","Info":"   "})"), ask, QString()},
+        {"member in small letters", HttpOk(R"({"version":"1.0.0.2"})"), ask, QString()},
+        {"null Info", HttpOk(R"({"Version":"1.0.0.3","Info":null})"), Text("null"), QString()},
+        {"numbers as members", HttpOk(R"({"Version":1.5,"Info":7})"), Text("7"), QString()},
         {"chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\n{\"Version\":\"1.0.\r\n5\r\n0.2\"}\r\n0\r\n\r\n",
          std::nullopt, QString()},
         {"404", "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found", std::nullopt, Text("HTTP/1.1 404 Not Found")},
         {"redirect", "HTTP/1.1 302 Found\r\nLocation: /login\r\n\r\n", std::nullopt, Text("HTTP/1.1 302 Found")},
-        {"empty body", Ok(""), ask, QString()},
-        {"HTML", Ok("<html><head><title>503</title></head><body>busy</body></html>"), ask, QString()},
-        {"non-object JSON", Ok(R"(["1.0.0.2"])"), ask, QString()},
-        {"truncated JSON", Ok(R"({"Version":"1.0.0.3","Info":"x)"), std::nullopt, QString()},
-        {"deeply nested JSON", Ok(QByteArray("[").repeated(200000)), std::nullopt,
+        {"empty body", HttpOk(""), ask, QString()},
+        {"HTML", HttpOk("<html><head><title>503</title></head><body>busy</body></html>"), ask, QString()},
+        {"non-object JSON", HttpOk(R"(["1.0.0.2"])"), ask, QString()},
+        {"truncated JSON", HttpOk(R"({"Version":"1.0.0.3","Info":"x)"), std::nullopt, QString()},
+        {"deeply nested JSON", HttpOk(QByteArray("[").repeated(200000)), std::nullopt,
          QStringLiteral("The manifest nests deeper than %1 levels").arg(MaxDepth)},
     };
     for (const auto& c : cases) {
@@ -285,12 +279,8 @@ TEST(VersionManifest, HandOverDocumentEscapesOnlyWhatJsonNeeds)
 // has passed; a check whose task has gone never asks.
 TEST(VersionCheckTask, AsksAfterTheHoldLimitAndNeverOnceGone)
 {
-    const QByteArray body = "{\"Version\":\"9.9.9.9\"}";
-    const TRawHttpServer server(
-        {"HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body});
-    const QString builtIn = ServiceHost();
-    SetServiceHost(QStringLiteral("127.0.0.1:%1").arg(server.Port()));
-    const std::shared_ptr<void> restore(nullptr, [&](void*) { SetServiceHost(builtIn); });
+    const TRawHttpServer server({HttpOk(R"({"Version":"9.9.9.9"})")});
+    const TServiceHostOverride host(QStringLiteral("127.0.0.1:%1").arg(server.Port()));
 
     TVersionCheckTask held(nullptr, std::chrono::milliseconds(300));
     int offered = 0;
