@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSysInfo>
 
 #include <nlohmann/json.hpp>
 
@@ -169,6 +170,19 @@ TPackageFacts ReadPackageFacts(const QString& deb)
             facts.Version = QString::fromUtf8(line.mid(9)).trimmed();
     }
     return facts;
+}
+
+QString DebianArchitecture()
+{
+    const std::optional<TToolRun> run = RunTool(QStringLiteral("dpkg"), {QStringLiteral("--print-architecture")}, 10000);
+    if (run && run->ExitCode == 0) {
+        if (const QString name = QString::fromUtf8(run->Output).trimmed(); !name.isEmpty())
+            return name;
+    }
+    const QString cpu = QSysInfo::currentCpuArchitecture();
+    if (cpu == QLatin1String("x86_64"))
+        return QStringLiteral("amd64");
+    return cpu;
 }
 
 bool IsNewerVersion(const QString& candidate, const QString& installed)

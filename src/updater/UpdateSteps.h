@@ -93,5 +93,8 @@ struct TPackageFacts
 };
 TPackageFacts ReadPackageFacts(const QString& deb);
 
+// Debian's name of this machine's architecture, as package files carry it.
+QString DebianArchitecture();
+
 // Debian's ordering of versions (dpkg --compare-versions a gt b).
 bool IsNewerVersion(const QString& candidate, const QString& installed);

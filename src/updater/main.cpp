@@ -21,8 +21,6 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
-#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -30,22 +28,6 @@
 #include <memory>
 
 namespace {
-
-// Debian's name of this machine's architecture, as package files carry it.
-QString DebianArchitecture()
-{
-    QProcess dpkg;
-    dpkg.start(QStringLiteral("dpkg"), {QStringLiteral("--print-architecture")});
-    if (dpkg.waitForFinished(10000) && dpkg.exitStatus() == QProcess::NormalExit && dpkg.exitCode() == 0) {
-        const QString name = QString::fromUtf8(dpkg.readAllStandardOutput()).trimmed();
-        if (!name.isEmpty())
-            return name;
-    }
-    const QString cpu = QSysInfo::currentCpuArchitecture();
-    if (cpu == QLatin1String("x86_64"))
-        return QStringLiteral("amd64");
-    return cpu;
-}
 
 // The client hands over and then closes; its files and its lock must be
 // let go before the new version starts. Waits a while, then goes on: a

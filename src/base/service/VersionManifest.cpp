@@ -17,11 +17,11 @@ using TJson = nlohmann::ordered_json;
 
 // Builds the first value of the input as parsing events arrive, keeping only
 // what is read: of an object at the top, its Version and Info members (and
-// Package, for the updater); of an array at the top, nothing. Everything else is parsed and
-// dropped. An object member given twice is assigned twice, so its last value
-// stays (in the place of the first); members are found through an index, so
-// reading costs time in proportion to the body however many members an
-// object has. Containers are counted, skipped ones too, so a hostile body
+// Package, for the updater); of an array at the top, nothing. Everything
+// else is parsed and dropped. An object member given twice is assigned
+// twice, so its last value stays (in the place of the first); members are
+// found through an index, so reading costs time in proportion to the body
+// however many members an object has. Containers are counted, skipped ones too, so a hostile body
 // cannot nest without bound.
 class TValueBuilder
 {

@@ -23,10 +23,9 @@ inline constexpr int MaxDepth = 256;
 
 // The first value of a reply body, as far as it is read: an object keeps
 // only its Version and Info members (and Package, where the updater finds
-// the package), an array no elements. A body that
-// does not begin with a JSON value is one text value (an empty body the empty
-// text); text after the first value is ignored. Costs time in proportion to
-// the body. nullopt when the body begins like an object, array
+// the package), an array no elements. A body that does not begin with a
+// JSON value is one text value (an empty body the empty text); text after
+// the first value is ignored. Costs time in proportion to the body. nullopt when the body begins like an object, array
 // or string that does not parse. Raises EAppError when it nests too deeply.
 std::optional<nlohmann::ordered_json> ReadValue(const QString& body);
 

@@ -463,6 +463,7 @@ void TTabRegistry::SetTabLoading(TChromium* view, bool loaded)
         FLoadingPages.append(p);
     if (loaded)
         FLoadingPages.removeOne(p);
+    const bool wasLoading = !tab->Loaded;
     tab->Loaded = loaded;
-    Q_EMIT LoadingChanged(p, !loaded);
+    Q_EMIT LoadingChanged(p, !loaded, wasLoading);
 }

@@ -110,7 +110,9 @@ Q_SIGNALS:
     // The active page changed: the user chose a tab, or a close or a key did.
     void ActiveChanged(int index);
     void CaptionChanged(int index);
-    void LoadingChanged(int index, bool loading);
+    // A tab's load started or ended; wasLoading: it was shown loading before
+    // (a new tab is, until its first load ends).
+    void LoadingChanged(int index, bool loading, bool wasLoading);
 
 private:
     TBrowserTab* NewTabRecord(TChromium* browser, TTabPage* page);

@@ -124,32 +124,20 @@ void TTabStrip::RefreshTabs(const QList<int>& indexes)
 void TTabStrip::RegistryTabRemoved(int index, int id)
 {
     FFrames.remove(id);
-    FLoadedIds.remove(id);
     // The hover of the closed tab's place starts afresh.
     if (index >= 0 && index < TabSlotCount)
         FPointerAway[static_cast<size_t>(index)] = false;
     FControl.InvalidateTabs();
 }
 
-void TTabStrip::RegistryLoadingChanged(int index, bool loading)
+void TTabStrip::RegistryLoadingChanged(int index, bool loading, bool wasLoading)
 {
     if (loading && !FTimerRefreshTab->isActive())
         FTimerRefreshTab->start();
-    // A tab shows the loading animation from its start until its first load
-    // ends, so a load that starts before that changes nothing drawn (the
-    // timer moves the animation on). Redrawn now, it would cost the whole
-    // window a frame just as its first page is on its way.
-    const TTabPage* page = FControl.Page(index);
-    if (!page) {
-        RefreshTabs({index});
-        return;
-    }
-    const bool wasLoaded = FLoadedIds.contains(page->Tag);
-    if (loading)
-        FLoadedIds.remove(page->Tag);
-    else
-        FLoadedIds.insert(page->Tag);
-    if (loading && !wasLoaded)
+    // A load that starts on a tab already shown loading changes nothing
+    // drawn (the timer moves the animation on). Redrawn now, it would cost
+    // the whole window a frame just as its first page is on its way.
+    if (loading && wasLoading)
         return;
     RefreshTabs({index});
 }

@@ -5,7 +5,6 @@
 
 #include <QElapsedTimer>
 #include <QHash>
-#include <QSet>
 #include <QObject>
 #include <QRect>
 
@@ -91,7 +90,7 @@ Q_SIGNALS:
     void CloseRequested(int index);
 
 private:
-    void RegistryLoadingChanged(int index, bool loading);
+    void RegistryLoadingChanged(int index, bool loading, bool wasLoading);
     void RegistryTabRemoved(int index, int id);
     // Moves the animation of every loading tab on by one frame.
     void AdvanceFrames();
@@ -105,7 +104,6 @@ private:
     QTimer* FTimerRefreshTab = nullptr;
     std::array<bool, TabSlotCount> FPointerAway{}; // by page index
     QHash<int, int> FFrames;                       // by tab id
-    QSet<int> FLoadedIds;                          // tab ids whose last load ended (drawn with their icon)
     std::optional<QElapsedTimer> FLastPressTime; // none: long ago
     QPoint FLastMousePos{-1, -1};
     struct TCut
